@@ -1,0 +1,182 @@
+// Run mode: module path, start delay and the interpreter's command line.
+#include <string>
+#include <vector>
+
+#include "launcher/batch_launch.h"
+#include "tests/unit/launcher_test.h"
+
+namespace olm {
+namespace {
+
+const wchar_t kUnexpected[] = L"Unexpected module name!";
+const wchar_t kStartCaption[] = L"OLM Init Failure";
+
+// A path of `dot` units, then '.', then `extension`.
+std::wstring PathWithDotAt(size_t dot, const std::wstring& extension) {
+  return L"\\" + std::wstring(dot - 1, L'a') + L"." + extension;
+}
+
+struct StoredWaitCase {
+  const char* name;
+  bool has_key;
+  Dword type;
+  std::vector<unsigned char> bytes;  // empty with has_value false: no value
+  bool has_value;
+  std::vector<Dword> waits;
+};
+
+TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
+  const StoredWaitCase cases[] = {
+      {"no key", false, 0, {}, false, {}},
+      {"key without value", true, 0, {}, false, {}},
+      {"dword 0", true, 4, {0, 0, 0, 0}, true, {0}},
+      {"dword 500", true, 4, {0xF4, 0x01, 0, 0}, true, {500}},
+      {"raw bytes", true, 3, {0x78, 0x56, 0x34, 0x12}, true, {0x12345678}},
+      {"two bytes", true, 3, {0xF4, 0x01}, true, {500}},
+      {"no bytes", true, 3, {}, true, {0}},
+      {"text longer than 4 bytes",
+       true,
+       1,
+       {'5', 0, '0', 0, '0', 0, 0, 0},
+       true,
+       {}},
+      {"all ones waits forever", true, 4, {0xFF, 0xFF, 0xFF, 0xFF}, true, {}},
+      {"one below all ones",
+       true,
+       4,
+       {0xFE, 0xFF, 0xFF, 0xFF},
+       true,
+       {0xFFFFFFFEu}},
+  };
+  for (const StoredWaitCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_ = FakePlatform();
+    if (c.has_key)
+      fake_.registry[kWaitKeyPath];
+    if (c.has_value)
+      StoreWait(c.type, c.bytes);
+
+    EXPECT_EQ(Run(L""), 0);
+    EXPECT_EQ(fake_.waits, c.waits);
+    ASSERT_EQ(fake_.starts.size(), 1u);
+    EXPECT_EQ(fake_.starts[0].waits_before, c.waits.size());
+    EXPECT_TRUE(fake_.boxes.empty());
+    EXPECT_EQ(fake_.registry_writes, 0);
+    ASSERT_EQ(fake_.key_requests.size(), 1u);
+    EXPECT_EQ(fake_.key_requests[0].call, L"open");
+    EXPECT_EQ(fake_.key_requests[0].sub_key,
+              L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit");
+    EXPECT_EQ(fake_.key_requests[0].options, 0u);
+    EXPECT_EQ(fake_.key_requests[0].access, 0u);
+    EXPECT_EQ(fake_.open_keys, 0);
+  }
+}
+
+TEST_F(LauncherTest, UnreadableKeyIsNoDelay) {
+  fake_.open_fails = true;
+  StoreWait(4, {0xF4, 0x01, 0, 0});
+  EXPECT_EQ(Run(L""), 0);
+  EXPECT_TRUE(fake_.waits.empty());
+  EXPECT_EQ(fake_.starts.size(), 1u);
+  EXPECT_TRUE(fake_.boxes.empty());
+}
+
+TEST_F(LauncherTest, AnyTextButTheSwitchRunsAndIsNotPassedOn) {
+  const wchar_t* const texts[] = {nullptr, L"",     L" -w500",     L"\t/w500",
+                                  L"/x",   L"w500", L"-x500",      L"-",
+                                  L"/",    L"-v",   L"OlmInit.bat"};
+  for (const wchar_t* text : texts) {
+    SCOPED_TRACE(text ? std::string(text, text + wcslen(text)) : "null");
+    fake_ = FakePlatform();
+    EXPECT_EQ(Run(text), 0);
+    ASSERT_EQ(fake_.starts.size(), 1u);
+    EXPECT_EQ(fake_.starts[0].application, L"\\Windows\\cmd.exe");
+    EXPECT_EQ(fake_.starts[0].command_line, L"/C \"\\Windows\\OlmInit.bat\"");
+    EXPECT_EQ(fake_.registry_writes, 0);
+    EXPECT_TRUE(fake_.boxes.empty());
+  }
+}
+
+struct ModulePathCase {
+  const char* name;
+  std::wstring module_path;
+  std::wstring batch_path;  // empty: refused as an unexpected module name
+};
+
+TEST_F(LauncherTest, BatchPathIsTheModulePathWithExtensionBat) {
+  const ModulePathCase cases[] = {
+      {"plain", L"\\Windows\\OlmInit.exe", L"\\Windows\\OlmInit.bat"},
+      {"blanks", L"\\Program Files\\Olm Tools\\OlmInit.exe",
+       L"\\Program Files\\Olm Tools\\OlmInit.bat"},
+      {"short extension", L"\\Windows\\OlmInit.e", L"\\Windows\\OlmInit.bat"},
+      {"long extension", L"\\Windows\\OlmInit.exe1", L"\\Windows\\OlmInit.bat"},
+      {"trailing dot", L"\\Windows\\OlmInit.", L"\\Windows\\OlmInit.bat"},
+      {"last dot of the name", L"\\Windows\\Olm.Init.exe",
+       L"\\Windows\\Olm.Init.bat"},
+      {"dot in a folder too", L"\\Olm.Dir\\OlmInit.exe",
+       L"\\Olm.Dir\\OlmInit.bat"},
+      {"slashes", L"/Storage Card/OlmInit.exe", L"/Storage Card/OlmInit.bat"},
+      {"no dot", L"\\Windows\\OlmInit", L""},
+      {"dot only in a folder", L"\\Olm.Dir\\OlmInit", L""},
+      {"dot only in a folder, slash", L"/Olm.Dir/OlmInit", L""},
+      {"empty path", L"", L""},
+      // The command line holds 5 units and a terminator besides the batch
+      // path, so a '.' at 118 is the last that fits.
+      {"dot at 118", PathWithDotAt(118, L"exe1234"),
+       PathWithDotAt(118, L"bat")},
+      {"dot at 119", PathWithDotAt(119, L"exe"), L""},
+      {"126 units", PathWithDotAt(122, L"exe"), L""},
+      {"126 units, dot at 118", PathWithDotAt(118, L"exe1234"),
+       PathWithDotAt(118, L"bat")},
+      {"127 units is cut", PathWithDotAt(123, L"exe"), L""},
+      {"far too long", PathWithDotAt(100, std::wstring(200, L'e')), L""},
+  };
+  for (const ModulePathCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    fake_ = FakePlatform();
+    fake_.module_path = c.module_path;
+    int status = Run(L"");
+    if (c.batch_path.empty()) {
+      EXPECT_EQ(status, -1);
+      ExpectOneBox(kUnexpected, kStartCaption);
+      EXPECT_TRUE(fake_.starts.empty());
+      continue;
+    }
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(fake_.boxes.empty());
+    ASSERT_EQ(fake_.starts.size(), 1u);
+    EXPECT_EQ(fake_.starts[0].command_line, L"/C \"" + c.batch_path + L"\"");
+  }
+}
+
+TEST_F(LauncherTest, UnusableModulePathEndsBeforeTheRegistryInEitherMode) {
+  const wchar_t* const texts[] = {L"", L"-w500"};
+  for (const wchar_t* text : texts) {
+    for (int query_fails = 0; query_fails < 2; ++query_fails) {
+      SCOPED_TRACE(testing::Message() << "switch " << (*text != 0)
+                                      << ", query fails " << query_fails);
+      fake_ = FakePlatform();
+      fake_.module_path = L"\\Windows\\OlmInit";
+      fake_.module_path_query_fails = query_fails != 0;
+      if (query_fails)
+        fake_.module_path = L"\\Windows\\OlmInit.exe";
+      EXPECT_EQ(Run(text), -1);
+      ExpectOneBox(kUnexpected, kStartCaption);
+      EXPECT_TRUE(fake_.key_requests.empty());
+      EXPECT_TRUE(fake_.starts.empty());
+      EXPECT_TRUE(fake_.waits.empty());
+    }
+  }
+}
+
+TEST_F(LauncherTest, RefusedInterpreterStartShowsItsPathAndReturnsMinusTwo) {
+  fake_.create_process_result = 0;
+  StoreWait(4, {10, 0, 0, 0});
+  EXPECT_EQ(Run(L""), -2);
+  ExpectOneBox(L"Create process '\\Windows\\cmd.exe' failed!", kStartCaption);
+  EXPECT_EQ(fake_.waits, std::vector<Dword>{10});
+  EXPECT_EQ(fake_.starts.size(), 1u);
+}
+
+}  // namespace
+}  // namespace olm
