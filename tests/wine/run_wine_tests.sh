@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs one group of the end-to-end tests (wine_e2e.exe GROUP) in a fresh Wine
+# prefix on a display of its own, with a recording stand-in for cmd.exe.
+# Usage: run_wine_tests.sh BUILD_DIR GROUP
+set -euo pipefail
+
+build=$(cd "$1" && pwd)
+group=$2
+
+for tool in wine wineboot wineserver Xvfb; do
+  if ! command -v "$tool" >/dev/null; then
+    if [[ ${CI:-} == true ]]; then
+      echo "run_wine_tests: $tool is missing" >&2
+      exit 1
+    fi
+    echo "run_wine_tests: $tool is missing; skipped (scripts/test installs it)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d /tmp/olm-wine.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all
+# No Mono or Gecko installers popping up in the throwaway prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb_pid=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Wine's desktop keeps the display it was started with, so it comes first.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || { echo "run_wine_tests: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$(head -n1 "$work/display")
+
+wineboot -i >"$work/wineboot.log" 2>&1
+wineserver -w
+
+drive=$WINEPREFIX/drive_c
+system=$drive/windows/system32
+mkdir -p "$drive/olm_tools"
+cp "$build/OlmInit.exe" "$build/tests/wine_e2e.exe" "$drive/olm_tools/"
+cp "$system/cmd.exe" "$system/real_cmd.exe"
+cp "$build/tests/recording_cmd.exe" "$system/cmd.exe"
+
+# Output goes to a file: the started interpreters inherit the handle and
+# would hold a pipe open.
+status=0
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;cmd.exe=n" \
+  wine 'C:\olm_tools\wine_e2e.exe' "$group" >"$work/out.txt" 2>"$work/err.txt" ||
+  status=$?
+tr -d '\r' <"$work/out.txt"
+if ((status != 0)); then
+  echo "run_wine_tests: wine_e2e.exe $group exited with $status" >&2
+  tr -d '\r' <"$work/err.txt" | tail -20 >&2
+fi
+exit "$status"
