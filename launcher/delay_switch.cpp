@@ -92,6 +92,14 @@ int SetDelayMode(Platform& platform, const wchar_t* argument_text) {
                                  static_cast<unsigned char>(delay >> 24)};
   long stored =
       platform.RegSetValueExW(key, kWaitValueName, kRegDword, data, 4);
+  // A hive-based registry may hold the new value only in RAM until some
+  // later flush; a power cut right after -w would lose it. A RAM-only
+  // registry has nothing to flush and says so.
+  if (stored == kErrorSuccess) {
+    stored = platform.RegFlushKey(key);
+    if (stored == kErrorNotSupported)
+      stored = kErrorSuccess;
+  }
   platform.RegCloseKey(key);
   if (stored != kErrorSuccess) {
     ShowFailureBox(platform, kRegistryKeyErrorText, kSetDelayCaption);

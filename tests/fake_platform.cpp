@@ -88,7 +88,15 @@ long FakePlatform::RegSetValueExW(RegistryKey key, const wchar_t* name,
     return kErrorAccessDenied;
   (*values)[name] = RegistryValue{type, {data, data + size}};
   ++registry_writes;
+  flushes = 0;
   return kErrorSuccess;
+}
+
+long FakePlatform::RegFlushKey(RegistryKey key) {
+  if (Key(key) == nullptr)
+    return kErrorInvalidHandle;
+  ++flushes;
+  return flush_result;
 }
 
 long FakePlatform::RegCloseKey(RegistryKey key) {

@@ -44,6 +44,7 @@ class FakePlatform : public Platform {
   bool open_fails = false;
   bool create_fails = false;
   bool set_fails = false;
+  long flush_result = kErrorSuccess;
   int create_process_result = 1;
 
   // What the launcher did, in order within each list.
@@ -52,6 +53,7 @@ class FakePlatform : public Platform {
   std::vector<ProcessStart> starts;
   std::vector<ShownBox> boxes;
   int registry_writes = 0;
+  int flushes = 0;    // after the last write
   int open_keys = 0;  // handles received and not yet released
 
   // The delay stored under the launcher's key, if any.
@@ -67,6 +69,7 @@ class FakePlatform : public Platform {
                        RegistryKey* key) override;
   long RegSetValueExW(RegistryKey key, const wchar_t* name, Dword type,
                       const unsigned char* data, Dword size) override;
+  long RegFlushKey(RegistryKey key) override;
   long RegCloseKey(RegistryKey key) override;
   void Sleep(Dword milliseconds) override;
   int CreateProcessW(const wchar_t* application,

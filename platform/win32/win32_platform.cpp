@@ -9,7 +9,9 @@ namespace olm {
 
 namespace {
 
-HKEY ToHkey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
+HKEY ToHkey(RegistryKey key) {
+  return reinterpret_cast<HKEY>(key);
+}
 
 #ifndef UNDER_CE
 // Desktop: "\Windows\cmd.exe" is the system's own interpreter in the system
@@ -83,11 +85,17 @@ long Win32Platform::RegSetValueExW(RegistryKey key, const wchar_t* name,
   return ::RegSetValueExW(ToHkey(key), name, 0, type, data, size);
 }
 
+long Win32Platform::RegFlushKey(RegistryKey key) {
+  return ::RegFlushKey(ToHkey(key));
+}
+
 long Win32Platform::RegCloseKey(RegistryKey key) {
   return ::RegCloseKey(ToHkey(key));
 }
 
-void Win32Platform::Sleep(Dword milliseconds) { ::Sleep(milliseconds); }
+void Win32Platform::Sleep(Dword milliseconds) {
+  ::Sleep(milliseconds);
+}
 
 int Win32Platform::CreateProcessW(const wchar_t* application,
                                   wchar_t* command_line) {

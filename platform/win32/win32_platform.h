@@ -17,6 +17,7 @@ class Win32Platform : public Platform {
                        RegistryKey* key);
   long RegSetValueExW(RegistryKey key, const wchar_t* name, Dword type,
                       const unsigned char* data, Dword size);
+  long RegFlushKey(RegistryKey key);
   long RegCloseKey(RegistryKey key);
   void Sleep(Dword milliseconds);
   int CreateProcessW(const wchar_t* application, wchar_t* command_line);

@@ -123,6 +123,24 @@ TEST_F(DelaySwitchTest, DelayTextIsExactlyOneNumber) {
   }
 }
 
+TEST_F(DelaySwitchTest, StoredDelayIsFlushedAndOnlyAFailedFlushFails) {
+  const struct {
+    long flush_result;
+    int status;
+  } cases[] = {{0, 0}, {50, 0}, {5, -1}, {1015, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.flush_result);
+    fake_ = FakePlatform();
+    fake_.flush_result = c.flush_result;
+    EXPECT_EQ(Run(L"-w500"), c.status);
+    EXPECT_EQ(fake_.flushes, 1);
+    if (c.status == 0)
+      EXPECT_TRUE(fake_.boxes.empty());
+    else
+      ExpectOneBox(L"Registry key error!", L"OlmInit");
+  }
+}
+
 TEST_F(DelaySwitchTest, ReplacesAValueOfAnyType) {
   StoreWait(1, {'1', 0, '0', 0, 0, 0});
   EXPECT_EQ(Run(L"/W250"), 0);

@@ -149,6 +149,31 @@ TEST_F(LauncherTest, BatchPathIsTheModulePathWithExtensionBat) {
   }
 }
 
+// Every path length around the buffer's bounds, with extensions of 0 to 5
+// units: the module path must fit 126 units, and /C "<batch path>" 127.
+TEST_F(LauncherTest, PathsAroundTheBufferBoundsLaunchOnlyWhenWhole) {
+  for (size_t length = 116; length <= 130; ++length) {
+    for (size_t extension = 0; extension <= 5; ++extension) {
+      SCOPED_TRACE(testing::Message()
+                   << "length " << length << ", extension " << extension);
+      fake_ = FakePlatform();
+      size_t dot = length - extension - 1;
+      fake_.module_path = PathWithDotAt(dot, std::wstring(extension, L'x'));
+      ASSERT_EQ(fake_.module_path.size(), length);
+      std::wstring command_line = L"/C \"" + PathWithDotAt(dot, L"bat") + L"\"";
+      bool fits = length <= 126 && command_line.size() <= 127;
+      EXPECT_EQ(Run(L""), fits ? 0 : -1);
+      if (fits) {
+        ASSERT_EQ(fake_.starts.size(), 1u);
+        EXPECT_EQ(fake_.starts[0].command_line, command_line);
+      } else {
+        ExpectOneBox(kUnexpected, kStartCaption);
+        EXPECT_TRUE(fake_.starts.empty());
+      }
+    }
+  }
+}
+
 TEST_F(LauncherTest, UnusableModulePathEndsBeforeTheRegistryInEitherMode) {
   const wchar_t* const texts[] = {L"", L"-w500"};
   for (const wchar_t* text : texts) {

@@ -19,10 +19,10 @@ void Record(unsigned long long started, const wchar_t* line) {
   int size = WideCharToMultiByte(CP_UTF8, 0, entry.c_str(), -1, nullptr, 0,
                                  nullptr, nullptr);
   std::string utf8(size, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, entry.c_str(), -1, utf8.data(), size,
-                      nullptr, nullptr);
-  HANDLE file = CreateFileW(L"C:\\olm_record.txt", FILE_APPEND_DATA, 0,
-                            nullptr, OPEN_ALWAYS, 0, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, entry.c_str(), -1, utf8.data(), size, nullptr,
+                      nullptr);
+  HANDLE file = CreateFileW(L"C:\\olm_record.txt", FILE_APPEND_DATA, 0, nullptr,
+                            OPEN_ALWAYS, 0, nullptr);
   DWORD written = 0;
   WriteFile(file, utf8.data(), DWORD(utf8.size() - 1), &written, nullptr);
   CloseHandle(file);

@@ -81,9 +81,8 @@ void CheckEq(const T& actual, const T& expected, const std::string& what) {
 
 void CheckEqW(const std::wstring& actual, const std::wstring& expected,
               const std::string& what) {
-  Check(actual == expected,
-        what + ": got \"" + Narrow(actual) + "\", want \"" + Narrow(expected) +
-            "\"");
+  Check(actual == expected, what + ": got \"" + Narrow(actual) + "\", want \"" +
+                                Narrow(expected) + "\"");
 }
 
 // ---- files and registry -------------------------------------------------
@@ -112,7 +111,9 @@ bool WaitForFile(const wchar_t* path, DWORD milliseconds) {
   return Exists(path);
 }
 
-void ResetKey() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductKey); }
+void ResetKey() {
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductKey);
+}
 
 void StoreWait(DWORD type, const std::vector<BYTE>& bytes) {
   HKEY key;
@@ -144,8 +145,8 @@ std::optional<Stored> ReadWait() {
   Stored s;
   DWORD size = 64;
   s.bytes.resize(size);
-  LONG r = RegQueryValueExW(key, L"Wait", nullptr, &s.type, s.bytes.data(),
-                            &size);
+  LONG r =
+      RegQueryValueExW(key, L"Wait", nullptr, &s.type, s.bytes.data(), &size);
   RegCloseKey(key);
   if (r != 0)
     return std::nullopt;
@@ -154,8 +155,7 @@ std::optional<Stored> ReadWait() {
 }
 
 Stored Dword(DWORD v) {
-  return {REG_DWORD,
-          {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}};
+  return {REG_DWORD, {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}};
 }
 
 // Puts the launcher at `path` and, when `path` has an extension, the
@@ -197,7 +197,8 @@ std::vector<InterpreterStart> RecordedStarts() {
   while (std::getline(lines, line)) {
     size_t bar = line.find('|');
     if (bar != std::string::npos)
-      starts.push_back({std::stoull(line.substr(0, bar)), line.substr(bar + 1)});
+      starts.push_back(
+          {std::stoull(line.substr(0, bar)), line.substr(bar + 1)});
   }
   return starts;
 }
@@ -340,8 +341,8 @@ struct Outcome {
 
 // Starts `launcher` with `arguments` and answers every box it shows with OK,
 // until it ends or `timeout_ms` passes.
-Outcome RunLauncher(const std::wstring& launcher,
-                    const std::wstring& arguments, DWORD timeout_ms = 20000) {
+Outcome RunLauncher(const std::wstring& launcher, const std::wstring& arguments,
+                    DWORD timeout_ms = 20000) {
   Outcome outcome;
   std::wstring line = L"\"" + launcher + L"\"";
   if (!arguments.empty())
@@ -350,8 +351,8 @@ Outcome RunLauncher(const std::wstring& launcher,
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   outcome.start_ticks = NowTicks();
-  if (!CreateProcessW(launcher.c_str(), line.data(), nullptr, nullptr, FALSE,
-                      0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(launcher.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process))
     return outcome;
   outcome.started = true;
   std::set<HWND> answered;
@@ -411,9 +412,9 @@ void SetDelayForms() {
     const wchar_t* arguments;
     DWORD stored;
   } const cases[] = {
-      {L"-w500", 500},    {L"/w500", 500},   {L"-W500", 500},
-      {L"/W500", 500},    {L"-w   500", 500}, {L"-w0x1F4", 500},
-      {L"-w0764", 500},   {L"-w+500", 500},  {L"-w-1", 0xFFFFFFFF},
+      {L"-w500", 500},  {L"/w500", 500},    {L"-W500", 500},
+      {L"/W500", 500},  {L"-w   500", 500}, {L"-w0x1F4", 500},
+      {L"-w0764", 500}, {L"-w+500", 500},   {L"-w-1", 0xFFFFFFFF},
       {L"-w0", 0},
   };
   PlaceLauncher(kPlain);
@@ -473,9 +474,9 @@ void ExpectLaunch(const std::wstring& launcher, const std::wstring& arguments,
   Check(line.find(Narrow(arguments)) == std::string::npos || arguments.empty(),
         "argument text not passed on");
   long long ms = (long long)(starts[0].ticks - o.start_ticks) / 10000;
-  Check(ms >= (long long)min_ms,
-        "interpreter started after " + std::to_string(ms) + " ms, delay " +
-            std::to_string(min_ms));
+  Check(ms >= (long long)min_ms, "interpreter started after " +
+                                     std::to_string(ms) + " ms, delay " +
+                                     std::to_string(min_ms));
   if (bounded)
     Check(ms < (long long)min_ms + 2500,
           "interpreter started " + std::to_string(ms) + " ms after launch");
@@ -514,17 +515,33 @@ void RunModeStoredDelay() {
   ExpectLaunch(kPlain, L"", 1000);
 }
 
-void RunModeBlanks() {
+void RunModePaths() {
   BeginCase("run mode, folder with blanks");
   ResetKey();
   const wchar_t path[] = L"C:\\Olm Tools Folder\\OlmInit.exe";
   PlaceLauncher(path);
   ExpectLaunch(path, L"", 0);
+
+  // The longest accepted: a 122-unit batch path fills the command line.
+  BeginCase("run mode, longest path");
+  std::wstring longest = L"C:\\" + std::wstring(107, L'd') + L"\\OlmInit.exe";
+  CheckEq(longest.rfind(L'.'), size_t(118), "position of the '.'");
+  PlaceLauncher(longest);
+  ExpectLaunch(longest, L"", 0);
+
+  BeginCase("run mode, one unit too long");
+  std::wstring too_long = L"C:\\" + std::wstring(108, L'd') + L"\\OlmInit.exe";
+  PlaceLauncher(too_long);
+  ClearMarks();
+  Outcome o = RunLauncher(too_long, L"");
+  ExpectEnded(o, -1);
+  ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
+  Sleep(300);
+  Check(!Exists(kRecord), "no interpreter started");
 }
 
 void ModuleWithoutDot() {
-  const wchar_t* const paths[] = {L"C:\\olm\\OlmInit",
-                                  L"C:\\olm.dir\\OlmInit"};
+  const wchar_t* const paths[] = {L"C:\\olm\\OlmInit", L"C:\\olm.dir\\OlmInit"};
   for (const wchar_t* path : paths) {
     PlaceLauncher(path);
     for (const wchar_t* arguments : {L"", L"-w500"}) {
@@ -574,7 +591,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   const Group groups[] = {
       {"set_delay", {SetDelayForms, SetDelayMalformed}},
-      {"run_mode", {RunModeNoKey, RunModeStoredDelay, RunModeBlanks}},
+      {"run_mode", {RunModeNoKey, RunModeStoredDelay, RunModePaths}},
       {"failures", {ModuleWithoutDot, NoInterpreter}},
   };
   std::string wanted = argc > 1 ? Narrow(argv[1]) : "";
