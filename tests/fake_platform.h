@@ -14,6 +14,9 @@ namespace olm {
 struct RegistryValue {
   Dword type;
   std::vector<unsigned char> bytes;
+  bool operator==(const RegistryValue& o) const {
+    return type == o.type && bytes == o.bytes;
+  }
 };
 
 struct ProcessStart {

@@ -1,0 +1,189 @@
+// Drives the whole launcher entry on the fake platform from one input and
+// aborts when any of the launcher's promises breaks.
+//
+// Input: byte 0 says which platform calls fail (bit 0 module path query,
+// 1 key open, 2 key create, 3 value set, 4 flush, 5 flush "not supported",
+// 6 process start) and bit 7 whether the key exists; byte 1 holds the
+// stored value's type (low nibble) and length (high nibble mod 10: 0 to 8
+// bytes, 9 for no value); then the value's bytes; then UTF-16LE units: the
+// module path, a zero unit, and the argument text (null without the zero).
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "launcher/launcher.h"
+#include "tests/fake_platform.h"
+
+namespace {
+
+using olm::Dword;
+
+void Require(bool ok, const char* promise) {
+  if (ok)
+    return;
+  std::fprintf(stderr, "broken promise: %s\n", promise);
+  std::abort();
+}
+
+// The delay text as swscanf's " %i" with nothing after it reads it, by way
+// of strtoull: the oracle for what set-delay mode may store.
+std::optional<Dword> ReferenceDelay(const std::wstring& text) {
+  std::string ascii;
+  for (wchar_t c : text) {
+    if (c <= 0 || c > 0x7F)
+      return std::nullopt;
+    ascii += char(c);
+  }
+  size_t i = ascii.find_first_not_of(" \t\n\v\f\r");
+  if (i == std::string::npos)
+    return std::nullopt;
+  bool negative = ascii[i] == '-';
+  if (ascii[i] == '-' || ascii[i] == '+')
+    ++i;
+  std::string digits = ascii.substr(i);
+  int base = 10;
+  if (digits.size() > 2 && digits[0] == '0' &&
+      (digits[1] == 'x' || digits[1] == 'X')) {
+    base = 16;
+    digits = digits.substr(2);
+  } else if (!digits.empty() && digits[0] == '0') {
+    base = 8;
+  }
+  const char* allowed = base == 16  ? "0123456789abcdefABCDEF"
+                        : base == 8 ? "01234567"
+                                    : "0123456789";
+  if (digits.empty() || digits.find_first_not_of(allowed) != std::string::npos)
+    return std::nullopt;
+  errno = 0;
+  unsigned long long magnitude = std::strtoull(digits.c_str(), nullptr, base);
+  if (errno == ERANGE || magnitude > (negative ? 0x80000000ull : 0xFFFFFFFFull))
+    return std::nullopt;
+  return Dword(negative ? 0u - Dword(magnitude) : Dword(magnitude));
+}
+
+// The companion batch path: the module path cut after the '.' that opens
+// its file name's extension, plus "bat".
+std::optional<std::wstring> ReferenceBatchPath(const std::wstring& module) {
+  size_t name = module.find_last_of(L"\\/");
+  size_t dot = module.rfind(L'.');
+  if (dot == std::wstring::npos || (name != std::wstring::npos && dot < name))
+    return std::nullopt;
+  return module.substr(0, dot + 1) + L"bat";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2)
+    return 0;
+  const uint8_t flags = data[0];
+  const Dword type = data[1] & 0x0F;
+  const size_t value_length = (data[1] >> 4) % 10;
+  size_t at = 2;
+  std::vector<unsigned char> value;
+  if (value_length <= 8) {
+    for (size_t i = 0; i < value_length && at < size; ++i)
+      value.push_back(data[at++]);
+  }
+  std::wstring units;
+  for (; at + 1 < size; at += 2)
+    units += wchar_t(data[at] | data[at + 1] << 8);
+  size_t zero = units.find(L'\0');
+  std::wstring module = units.substr(0, zero);
+  std::optional<std::wstring> argument;
+  if (zero != std::wstring::npos)
+    argument = units.substr(zero + 1).c_str();  // up to the next zero
+
+  olm::FakePlatform fake;
+  fake.module_path = module;
+  fake.module_path_query_fails = flags & 0x01;
+  fake.open_fails = flags & 0x02;
+  fake.create_fails = flags & 0x04;
+  fake.set_fails = flags & 0x08;
+  fake.flush_result = flags & 0x10 ? 5 : flags & 0x20 ? 50 : 0;
+  fake.create_process_result = flags & 0x40 ? 0 : 1;
+  if (flags & 0x80) {
+    auto& key = fake.registry[olm::kWaitKeyPath];
+    if (value_length <= 8)
+      key[olm::kWaitValueName] = {type, value};
+  }
+  std::optional<olm::RegistryValue> wait_before;
+  if (fake.StoredWait())
+    wait_before = *fake.StoredWait();
+
+  int status =
+      olm::LauncherEntry(fake, nullptr, argument ? argument->c_str() : nullptr);
+
+  Require(status == 0 || status == -1 || status == -2, "status 0, -1 or -2");
+  Require(fake.boxes.size() == (status < 0 ? 1u : 0u),
+          "one box before a negative status, none otherwise");
+  for (const olm::ShownBox& box : fake.boxes)
+    Require(box.style == 0x30, "box style OK and exclamation");
+  Require(fake.open_keys == 0, "every key released");
+  Require(fake.starts.size() <= 1 && fake.waits.size() <= 1,
+          "at most one wait and one start");
+
+  std::optional<std::wstring> batch = ReferenceBatchPath(module);
+  bool usable = !fake.module_path_query_fails && module.size() <= 126 &&
+                batch.has_value();
+  if (!usable) {
+    Require(status == -1 && fake.key_requests.empty() && fake.starts.empty() &&
+                fake.waits.empty(),
+            "an unusable module path ends before anything else");
+    return 0;
+  }
+
+  bool delay_switch = argument && argument->size() >= 2 &&
+                      ((*argument)[0] == L'-' || (*argument)[0] == L'/') &&
+                      ((*argument)[1] == L'w' || (*argument)[1] == L'W');
+  if (delay_switch) {
+    Require(fake.starts.empty() && fake.waits.empty(),
+            "set-delay mode starts nothing and waits for nothing");
+    std::optional<Dword> delay = ReferenceDelay(argument->substr(2));
+    bool stored = delay && !fake.create_fails && !fake.set_fails &&
+                  fake.flush_result != 5;
+    Require((status == 0) == stored, "status 0 exactly when stored");
+    const olm::RegistryValue* wait = fake.StoredWait();
+    bool changed = wait_before.has_value() != (wait != nullptr) ||
+                   (wait && !(*wait == *wait_before));
+    if (stored || changed) {
+      Require(delay && wait && wait->type == 4 &&
+                  wait->bytes ==
+                      std::vector<unsigned char>{(unsigned char)(*delay),
+                                                 (unsigned char)(*delay >> 8),
+                                                 (unsigned char)(*delay >> 16),
+                                                 (unsigned char)(*delay >> 24)},
+              "Wait written only as an accepted number's 4-byte REG_DWORD");
+    }
+    return 0;
+  }
+
+  Require(fake.registry_writes == 0, "run mode never writes the registry");
+  std::vector<Dword> waits;
+  if ((flags & 0x80) && value_length <= 4 && !fake.open_fails) {
+    Dword delay = 0;
+    for (size_t i = 0; i < value.size(); ++i)
+      delay |= Dword(value[i]) << (8 * i);
+    if (delay != 0xFFFFFFFFu)
+      waits.push_back(delay);
+  }
+  Require(fake.waits == waits,
+          "waits for a stored delay of up to 4 bytes, never endlessly");
+  std::wstring command_line = L"/C \"" + *batch + L"\"";
+  if (command_line.size() > 127) {
+    Require(status == -1 && fake.starts.empty(),
+            "a batch path that does not fit starts nothing");
+    return 0;
+  }
+  Require(fake.starts.size() == 1, "run mode starts the interpreter");
+  Require(fake.starts[0].application == L"\\Windows\\cmd.exe",
+          "the interpreter is \\Windows\\cmd.exe");
+  Require(fake.starts[0].command_line == command_line,
+          "the command line is /C \"<batch path>\"");
+  Require(status == (fake.create_process_result ? 0 : -2),
+          "status 0 once started, -2 when refused");
+  return 0;
+}
