@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "launcher/launcher.h"
+#include "platform/win32/program_name.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
@@ -14,13 +15,21 @@ int RunLauncher(HINSTANCE instance, LPWSTR argument_text) {
 
 }  // namespace
 
-#ifdef UNDER_CE
+#if defined(UNDER_CE)
 // Windows CE's start-up code passes the argument text as wide text already.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR argument_text, int) {
   return RunLauncher(instance, argument_text);
 }
-#else
+#elif defined(OLM_CRT_STARTUP)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR argument_text, int) {
   return RunLauncher(instance, argument_text);
+}
+#else
+// Desktop without the C runtime: the launcher uses none of what its start-up
+// code prepares, and that code would be most of the executable. The linker
+// enters the process here.
+extern "C" void OlmInitStartup() {
+  ::ExitProcess(static_cast<UINT>(RunLauncher(
+      ::GetModuleHandleW(NULL), olm::SkipProgramName(::GetCommandLineW()))));
 }
 #endif

@@ -101,6 +101,13 @@ if [[ $group == api_calls ]]; then
   exit $((failed > 0))
 fi
 
+# The example registry file presets the delay as a device image would.
+if [[ $group == image ]]; then
+  cp "$(dirname "$0")/../../examples/olminit_delay.reg" "$drive/olm_tools/"
+  wine regedit /S 'C:\olm_tools\olminit_delay.reg' >/dev/null 2>&1
+  wineserver -w
+fi
+
 # Output goes to a file: the started interpreters inherit the handle and
 # would hold a pipe open.
 status=0

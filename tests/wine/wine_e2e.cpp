@@ -577,6 +577,54 @@ void NoInterpreter() {
   Check(!Exists(kBatchRan), "batch file not run");
 }
 
+std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
+  std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+  void* value = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(info.data(), path.c_str(), &value, &length))
+    return L"";
+  return static_cast<const wchar_t*>(value);
+}
+
+void VersionResource() {
+  BeginCase("version resource");
+  DWORD size = GetFileVersionInfoSizeW(kLauncher, nullptr);
+  Check(size != 0, "the executable has version information");
+  if (size == 0)
+    return;
+  std::vector<BYTE> info(size);
+  GetFileVersionInfoW(kLauncher, 0, size, info.data());
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  Check(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed),
+                       &length) != 0,
+        "fixed version information");
+  if (fixed != nullptr) {
+    const DWORD kHigh = (2 << 16) | 10, kLow = (0 << 16) | 3639;
+    CheckEq(fixed->dwFileVersionMS, kHigh, "file version, high part");
+    CheckEq(fixed->dwFileVersionLS, kLow, "file version, low part");
+    CheckEq(fixed->dwProductVersionMS, kHigh, "product version, high part");
+    CheckEq(fixed->dwProductVersionLS, kLow, "product version, low part");
+  }
+  CheckEqW(VersionString(info, L"FileVersion"), L"2.10.0.3639", "FileVersion");
+  CheckEqW(VersionString(info, L"ProductVersion"), L"2.10.0.3639",
+           "ProductVersion");
+  CheckEqW(VersionString(info, L"ProductName"), L"OLM", "ProductName");
+  CheckEqW(VersionString(info, L"FileDescription"), L"OLM start-up launcher",
+           "FileDescription");
+  CheckEqW(VersionString(info, L"OriginalFilename"), L"OlmInit.exe",
+           "OriginalFilename");
+}
+
+// run_wine_tests.sh imported examples/olminit_delay.reg with regedit first.
+void RegistryFilePreset() {
+  BeginCase("delay preset by the example registry file");
+  std::optional<Stored> wait = ReadWait();
+  Check(wait && *wait == Dword(500), "Wait is 500 as REG_DWORD");
+  PlaceLauncher(kPlain);
+  ExpectLaunch(kPlain, L"", 500);
+}
+
 struct Group {
   const char* name;
   std::vector<std::function<void()>> cases;
@@ -593,6 +641,7 @@ int wmain(int argc, wchar_t** argv) {
       {"set_delay", {SetDelayForms, SetDelayMalformed}},
       {"run_mode", {RunModeNoKey, RunModeStoredDelay, RunModePaths}},
       {"failures", {ModuleWithoutDot, NoInterpreter}},
+      {"image", {VersionResource, RegistryFilePreset}},
   };
   std::string wanted = argc > 1 ? Narrow(argv[1]) : "";
   for (const Group& group : groups) {
