@@ -44,12 +44,7 @@ TEST_F(DelaySwitchTest, EverySwitchFormStoresTheDelay) {
     EXPECT_EQ(Run(text), 0);
     ExpectStored(500);
     EXPECT_TRUE(fake_.boxes.empty());
-    ASSERT_EQ(fake_.key_requests.size(), 1u);
-    EXPECT_EQ(fake_.key_requests[0].call, L"create");
-    EXPECT_EQ(fake_.key_requests[0].sub_key,
-              L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit");
-    EXPECT_EQ(fake_.key_requests[0].options, 0u);
-    EXPECT_EQ(fake_.key_requests[0].access, 0xF003Fu);
+    ExpectOneKeyRequest(L"create", 0xF003Fu);
   }
 }
 

@@ -29,6 +29,17 @@ class LauncherTest : public ::testing::Test {
     EXPECT_EQ(fake_.boxes[0].style, 0x30u);
   }
 
+  // The one registry key request: the start delay's key, with the options
+  // and access the launcher must ask for.
+  void ExpectOneKeyRequest(const std::wstring& call, Dword access) {
+    ASSERT_EQ(fake_.key_requests.size(), 1u);
+    EXPECT_EQ(fake_.key_requests[0].call, call);
+    EXPECT_EQ(fake_.key_requests[0].sub_key,
+              L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit");
+    EXPECT_EQ(fake_.key_requests[0].options, 0u);
+    EXPECT_EQ(fake_.key_requests[0].access, access);
+  }
+
   void TearDown() override { EXPECT_EQ(fake_.open_keys, 0) << "key leaked"; }
 
   FakePlatform fake_;

@@ -62,12 +62,7 @@ TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
     EXPECT_EQ(fake_.starts[0].waits_before, c.waits.size());
     EXPECT_TRUE(fake_.boxes.empty());
     EXPECT_EQ(fake_.registry_writes, 0);
-    ASSERT_EQ(fake_.key_requests.size(), 1u);
-    EXPECT_EQ(fake_.key_requests[0].call, L"open");
-    EXPECT_EQ(fake_.key_requests[0].sub_key,
-              L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit");
-    EXPECT_EQ(fake_.key_requests[0].options, 0u);
-    EXPECT_EQ(fake_.key_requests[0].access, 0u);
+    ExpectOneKeyRequest(L"open", 0u);
     EXPECT_EQ(fake_.open_keys, 0);
   }
 }
