@@ -82,7 +82,7 @@ double Row(const char* name, int runs, const wchar_t* program,
     times.push_back(ms - offset);
   }
   double median = Median(times);
-  std::printf("| %-44s | %8.1f ms | %5.1f to %5.1f ms |\n", name, median,
+  std::printf("| %-44s | %8.1f ms | %5.1f to %6.1f ms |\n", name, median,
               *std::min_element(times.begin(), times.end()),
               *std::max_element(times.begin(), times.end()));
   std::fflush(stdout);
