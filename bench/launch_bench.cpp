@@ -73,6 +73,7 @@ double Median(std::vector<double> values) {
 double Row(const char* name, int runs, const wchar_t* program,
            const wchar_t* arguments, double offset) {
   std::vector<double> times;
+  TimeToFirstLine(program, arguments);  // warm-up, not counted
   for (int i = 0; i < runs; ++i) {
     double ms = TimeToFirstLine(program, arguments);
     if (ms < 0) {
