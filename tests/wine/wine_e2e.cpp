@@ -237,7 +237,8 @@ std::wstring TextOf(HWND window) {
 }
 
 // Tells the stock icon shown by an SS_ICON control: the one whose drawing,
-// over the control's own background, is nearest to the pixels on screen.
+// over the control's own background, is nearest to the pixels on screen,
+// if clearly nearer than any other; "unclear" while the box is not painted.
 std::string IdentifyIcon(HWND control) {
   RECT r;
   GetWindowRect(control, &r);
@@ -262,7 +263,7 @@ std::string IdentifyIcon(HWND control) {
                      {"exclamation", IDI_EXCLAMATION},
                      {"asterisk", IDI_ASTERISK}};
   std::string best = "none";
-  long long best_distance = -1;
+  long long best_distance = -1, runner_up = -1;
   for (const Stock& s : stock) {
     HBRUSH brush = CreateSolidBrush(background);
     RECT all = {0, 0, w, h};
@@ -279,10 +280,15 @@ std::string IdentifyIcon(HWND control) {
                     std::abs(GetBValue(a) - GetBValue(b));
       }
     if (best_distance < 0 || distance < best_distance) {
+      runner_up = best_distance;
       best_distance = distance;
       best = s.name;
+    } else if (runner_up < 0 || distance < runner_up) {
+      runner_up = distance;
     }
   }
+  if (best_distance * 2 >= runner_up)
+    best = "unclear";
   DeleteDC(shot);
   DeleteDC(drawn);
   DeleteObject(shot_bits);
@@ -304,8 +310,13 @@ Box ReadBox(HWND dialog) {
     if (_wcsicmp(kind.c_str(), L"Button") == 0)
       box.buttons.push_back(TextOf(child));
     else if (_wcsicmp(kind.c_str(), L"Static") == 0 &&
-             (style & SS_TYPEMASK) == SS_ICON)
+             (style & SS_TYPEMASK) == SS_ICON) {
       box.icon = IdentifyIcon(child);
+      for (int tries = 0; box.icon == "unclear" && tries < 10; ++tries) {
+        Sleep(300);
+        box.icon = IdentifyIcon(child);
+      }
+    }
   }
   return box;
 }
