@@ -7,14 +7,14 @@ set -euo pipefail
 work=$1
 failed=0
 
-# call_matches LINE SPEC: SPEC is Dll.Function(argument,...) with * for any
+# call_matches LINE PATTERN: PATTERN is Dll.Function(argument,...) with * for any
 # argument. A text argument is compared after its address; a number by its
 # low 32 bits, since the rest of a 64-bit register is undefined for a 32-bit
 # argument.
 call_matches() {
-  local line=$1 spec=$2
-  [[ $line == *"Call ${spec%%(*}("* ]] || return 1
-  local actual=${line#*"Call ${spec%%(*}("} wanted=${spec#*(}
+  local line=$1 pattern=$2
+  [[ $line == *"Call ${pattern%%(*}("* ]] || return 1
+  local actual=${line#*"Call ${pattern%%(*}("} wanted=${pattern#*(}
   actual=${actual%") ret="*}
   wanted=${wanted%)}
   local -a got want
@@ -33,21 +33,21 @@ call_matches() {
   done
 }
 
-# expect LOG CASE SPEC...: calls matching these, in this order; a SPEC
+# expect LOG CASE PATTERN...: calls matching these, in this order; a PATTERN
 # beginning "Ret " must stand in a line as it is.
 expect() {
   local log=$1 name=$2 line n=0
   shift 2
-  local -a specs=("$@")
-  while IFS= read -r line && ((n < ${#specs[@]})); do
-    if [[ ${specs[n]} == "Ret "* ]]; then
-      [[ $line == *"${specs[n]}"* ]] && n=$((n + 1))
-    elif call_matches "$line" "${specs[n]}"; then
+  local -a patterns=("$@")
+  while IFS= read -r line && ((n < ${#patterns[@]})); do
+    if [[ ${patterns[n]} == "Ret "* ]]; then
+      [[ $line == *"${patterns[n]}"* ]] && n=$((n + 1))
+    elif call_matches "$line" "${patterns[n]}"; then
       n=$((n + 1))
     fi
   done <"$log"
-  if ((n < ${#specs[@]})); then
-    echo "  FAIL [$name] no call matching ${specs[n]}"
+  if ((n < ${#patterns[@]})); then
+    echo "  FAIL [$name] no call matching ${patterns[n]}"
     failed=$((failed + 1))
   fi
 }

@@ -19,9 +19,8 @@ for tool in wine wineboot wineserver Xvfb; do
 done
 
 work=$(mktemp -d /tmp/olm-wine.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
-# No Mono or Gecko installers popping up in the throwaway prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/../../scripts/lib/wine_prefix.sh"
+use_wine_prefix "$work/prefix"
 xvfb_pid=
 cleanup() {
   wineserver -k 2>/dev/null || true
@@ -30,7 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Wine's desktop keeps the display it was started with, so it comes first.
+# The display comes before the prefix's boot.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
   >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
@@ -38,8 +37,7 @@ for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 [[ -s $work/display ]] || { echo "run_wine_tests: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -n1 "$work/display")
 
-wineboot -i >"$work/wineboot.log" 2>&1
-wineserver -w
+boot_wine_prefix
 
 drive=$WINEPREFIX/drive_c
 system=$drive/windows/system32

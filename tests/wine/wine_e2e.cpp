@@ -351,9 +351,9 @@ struct Outcome {
 };
 
 // Starts `launcher` with `arguments` and answers every box it shows with OK,
-// until it ends or `timeout_ms` passes.
-Outcome RunLauncher(const std::wstring& launcher, const std::wstring& arguments,
-                    DWORD timeout_ms = 20000) {
+// until it ends or 20 seconds pass.
+Outcome RunLauncher(const std::wstring& launcher,
+                    const std::wstring& arguments) {
   Outcome outcome;
   std::wstring line = L"\"" + launcher + L"\"";
   if (!arguments.empty())
@@ -367,7 +367,7 @@ Outcome RunLauncher(const std::wstring& launcher, const std::wstring& arguments,
     return outcome;
   outcome.started = true;
   std::set<HWND> answered;
-  for (DWORD waited = 0; waited < timeout_ms; waited += 100) {
+  for (DWORD waited = 0; waited < 20000; waited += 100) {
     if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
       outcome.ended = true;
       break;
