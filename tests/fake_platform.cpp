@@ -1,8 +1,7 @@
 #include "tests/fake_platform.h"
 
+#include <algorithm>
 #include <cstring>
-
-#include "launcher/launcher.h"
 
 namespace olm {
 
@@ -12,18 +11,23 @@ const long kErrorFileNotFound = 2;
 const long kErrorAccessDenied = 5;
 const long kErrorInvalidHandle = 6;
 const long kErrorMoreData = 234;
+// Fills what a call leaves of a buffer, so that code relying on a zero it
+// never wrote shows its fault.
+const wchar_t kPoisonUnit = 0xA5A5;
+const unsigned char kPoisonByte = 0xA5;
 
 }  // namespace
 
 const RegistryValue* FakePlatform::StoredWait() const {
-  auto key = registry.find(kWaitKeyPath);
+  auto key = registry.find(kExpectedWaitKeyPath);
   if (key == registry.end())
     return nullptr;
-  auto value = key->second.find(kWaitValueName);
+  auto value = key->second.find(kExpectedWaitValueName);
   return value == key->second.end() ? nullptr : &value->second;
 }
 
 Dword FakePlatform::GetModuleFileNameW(void*, wchar_t* path, Dword capacity) {
+  std::fill(path, path + capacity, kPoisonUnit);
   if (module_path_query_fails)
     return 0;
   // Like Windows XP and CE: a cut path fills the buffer with no terminator.
@@ -60,8 +64,10 @@ long FakePlatform::RegQueryValueExW(RegistryKey key, const wchar_t* name,
   *type = value->second.type;
   Dword capacity = *size;
   *size = Dword(bytes.size());
-  if (bytes.size() > capacity)
+  if (bytes.size() > capacity) {
+    std::fill(data, data + capacity, kPoisonByte);
     return kErrorMoreData;
+  }
   if (!bytes.empty())
     std::memcpy(data, bytes.data(), bytes.size());
   return kErrorSuccess;

@@ -11,6 +11,12 @@
 
 namespace olm {
 
+// The start delay setting's names as the contract writes them, so that tests
+// do not follow a change of the launcher's own constants.
+const wchar_t kExpectedWaitKeyPath[] =
+    L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit";
+const wchar_t kExpectedWaitValueName[] = L"Wait";
+
 struct RegistryValue {
   Dword type;
   std::vector<unsigned char> bytes;

@@ -106,9 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fake.flush_result = flags & 0x10 ? 5 : flags & 0x20 ? 50 : 0;
   fake.create_process_result = flags & 0x40 ? 0 : 1;
   if (flags & 0x80) {
-    auto& key = fake.registry[olm::kWaitKeyPath];
+    auto& key = fake.registry[olm::kExpectedWaitKeyPath];
     if (value_length <= 8)
-      key[olm::kWaitValueName] = {type, value};
+      key[olm::kExpectedWaitValueName] = {type, value};
   }
   std::optional<olm::RegistryValue> wait_before;
   if (fake.StoredWait())

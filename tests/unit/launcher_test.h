@@ -18,7 +18,8 @@ class LauncherTest : public ::testing::Test {
   }
 
   void StoreWait(Dword type, std::vector<unsigned char> bytes) {
-    fake_.registry[kWaitKeyPath][kWaitValueName] = {type, bytes};
+    fake_.registry[kExpectedWaitKeyPath][kExpectedWaitValueName] = {type,
+                                                                    bytes};
   }
 
   // The one box shown, with the failure style every box uses.
@@ -34,8 +35,7 @@ class LauncherTest : public ::testing::Test {
   void ExpectOneKeyRequest(const std::wstring& call, Dword access) {
     ASSERT_EQ(fake_.key_requests.size(), 1u);
     EXPECT_EQ(fake_.key_requests[0].call, call);
-    EXPECT_EQ(fake_.key_requests[0].sub_key,
-              L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit");
+    EXPECT_EQ(fake_.key_requests[0].sub_key, kExpectedWaitKeyPath);
     EXPECT_EQ(fake_.key_requests[0].options, 0u);
     EXPECT_EQ(fake_.key_requests[0].access, access);
   }

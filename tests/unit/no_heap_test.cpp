@@ -144,7 +144,8 @@ TEST(NoHeapTest, NoModeOrFailurePathAllocates) {
       {"run, no key", L"", [](FakePlatform&) {}, 0},
       {"run, delay", nullptr,
        [](FakePlatform& f) {
-         f.registry[kWaitKeyPath][kWaitValueName] = {4, {5, 0, 0, 0}};
+         f.registry[kExpectedWaitKeyPath][kExpectedWaitValueName] = {
+             4, {5, 0, 0, 0}};
        },
        0},
       {"run, start refused", L"",

@@ -34,6 +34,7 @@ TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
       {"raw bytes", true, 3, {0x78, 0x56, 0x34, 0x12}, true, {0x12345678}},
       {"two bytes", true, 3, {0xF4, 0x01}, true, {500}},
       {"no bytes", true, 3, {}, true, {0}},
+      {"five bytes", true, 3, {0xF4, 0x01, 0, 0, 0}, true, {}},
       {"text longer than 4 bytes",
        true,
        1,
@@ -52,7 +53,7 @@ TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
     SCOPED_TRACE(c.name);
     fake_ = FakePlatform();
     if (c.has_key)
-      fake_.registry[kWaitKeyPath];
+      fake_.registry[kExpectedWaitKeyPath];
     if (c.has_value)
       StoreWait(c.type, c.bytes);
 
@@ -190,12 +191,20 @@ TEST_F(LauncherTest, UnusableModulePathEndsBeforeTheRegistryInEitherMode) {
 }
 
 TEST_F(LauncherTest, RefusedInterpreterStartShowsItsPathAndReturnsMinusTwo) {
-  fake_.create_process_result = 0;
-  StoreWait(4, {10, 0, 0, 0});
-  EXPECT_EQ(Run(L""), -2);
-  ExpectOneBox(L"Create process '\\Windows\\cmd.exe' failed!", kStartCaption);
-  EXPECT_EQ(fake_.waits, std::vector<Dword>{10});
-  EXPECT_EQ(fake_.starts.size(), 1u);
+  // A batch path longer than the failure text must not show behind it.
+  const std::wstring module_paths[] = {L"\\Windows\\OlmInit.exe",
+                                       PathWithDotAt(100, L"exe")};
+  for (const std::wstring& module_path : module_paths) {
+    SCOPED_TRACE(module_path.size());
+    fake_ = FakePlatform();
+    fake_.module_path = module_path;
+    fake_.create_process_result = 0;
+    StoreWait(4, {10, 0, 0, 0});
+    EXPECT_EQ(Run(L""), -2);
+    ExpectOneBox(L"Create process '\\Windows\\cmd.exe' failed!", kStartCaption);
+    EXPECT_EQ(fake_.waits, std::vector<Dword>{10});
+    EXPECT_EQ(fake_.starts.size(), 1u);
+  }
 }
 
 }  // namespace
