@@ -10,6 +10,16 @@ namespace {
 
 const wchar_t kCreateProcessFailedPattern[] = L"Create process '%s' failed!";
 
+// The interpreter expands %NAME% on its command line even inside quotes, and
+// no escape survives that reliably: such a path would run some other file.
+bool HoldsPercent(const wchar_t* text, Dword length) {
+  for (Dword i = 0; i < length; ++i) {
+    if (text[i] == L'%')
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int BatchLaunch(Platform& platform, wchar_t (&module_path)[kBufferUnits],
@@ -18,7 +28,8 @@ int BatchLaunch(Platform& platform, wchar_t (&module_path)[kBufferUnits],
   Dword batch_length = extension + 1;
   wchar_t command_line[kBufferUnits];
   Dword command_length = 0;
-  bool fits = batch_length < kBufferUnits;
+  bool fits =
+      batch_length < kBufferUnits && !HoldsPercent(module_path, batch_length);
   if (fits) {
     module_path[batch_length] = L'\0';
     command_line[0] = L'\0';
@@ -29,8 +40,8 @@ int BatchLaunch(Platform& platform, wchar_t (&module_path)[kBufferUnits],
         AppendText(command_line, kBufferUnits, &command_length, L"\"");
   }
   if (!fits) {
-    // A cut batch path would start some other file: refuse it like a
-    // module name the launcher cannot use.
+    // A cut or rewritten batch path would start some other file: refuse it
+    // like a module name the launcher cannot use.
     ShowFailureBox(platform, kUnexpectedModuleNameText, kStartFailureCaption);
     return kStatusFailure;
   }

@@ -12,7 +12,8 @@ extern const wchar_t kInterpreterPath[];
 // into the batch path in place and starts the interpreter with
 // /C "<batch path>". Returns kStatusOk once started; after a failure box,
 // kStatusLaunchFailure when the platform refused the start, or
-// kStatusFailure when the batch path or command line would not fit.
+// kStatusFailure when the batch path holds a '%' or it or the command line
+// would not fit.
 int BatchLaunch(Platform& platform, wchar_t (&module_path)[kBufferUnits],
                 Dword extension);
 

@@ -93,13 +93,11 @@ int SetDelayMode(Platform& platform, const wchar_t* argument_text) {
   long stored =
       platform.RegSetValueExW(key, kWaitValueName, kRegDword, data, 4);
   // A hive-based registry may hold the new value only in RAM until some
-  // later flush; a power cut right after -w would lose it. A RAM-only
-  // registry has nothing to flush and says so.
-  if (stored == kErrorSuccess) {
-    stored = platform.RegFlushKey(key);
-    if (stored == kErrorNotSupported)
-      stored = kErrorSuccess;
-  }
+  // later flush; a power cut right after -w would lose it. The value is in
+  // effect already, and a RAM-based registry may answer the flush with any
+  // code, so its answer cannot make the store a failure.
+  if (stored == kErrorSuccess)
+    platform.RegFlushKey(key);
   platform.RegCloseKey(key);
   if (stored != kErrorSuccess) {
     ShowFailureBox(platform, kRegistryKeyErrorText, kSetDelayCaption);

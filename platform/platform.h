@@ -18,8 +18,6 @@ typedef char DwordIsFourBytes[sizeof(Dword) == 4 ? 1 : -1];
 typedef struct RegistryKeyTag* RegistryKey;
 
 const long kErrorSuccess = 0;
-// What RegFlushKey answers where the registry lives only in RAM.
-const long kErrorNotSupported = 50;
 
 const Dword kRegDword = 4;
 const Dword kKeyAllAccess = 0xF003F;
@@ -60,8 +58,8 @@ class Platform {
                               const unsigned char* data, Dword size) = 0;
 
   // Writes the key's changes to persistent storage before returning.
-  // Returns kErrorSuccess, kErrorNotSupported where there is nothing to
-  // write to, or another error code when the write failed.
+  // Returns kErrorSuccess or an error code; where the registry lives only in
+  // RAM the code may be anything.
   virtual long RegFlushKey(RegistryKey key) = 0;
 
   // Releases a key received from RegOpenKeyExW or RegCreateKeyExW.

@@ -164,7 +164,9 @@ TEST(NoHeapTest, NoModeOrFailurePathAllocates) {
       {"create fails", L"/W1", [](FakePlatform& f) { f.create_fails = true; },
        -1},
       {"set fails", L"/W1", [](FakePlatform& f) { f.set_fails = true; }, -1},
-      {"flush fails", L"/W1", [](FakePlatform& f) { f.flush_result = 5; }, -1},
+      {"flush fails", L"/W1", [](FakePlatform& f) { f.flush_result = 5; }, 0},
+      {"path holds %", L"",
+       [](FakePlatform& f) { f.module_path = L"\\\\%OS%\\\\OlmInit.exe"; }, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
