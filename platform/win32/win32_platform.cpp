@@ -13,23 +13,49 @@ HKEY ToHkey(RegistryKey key) {
   return reinterpret_cast<HKEY>(key);
 }
 
+long CreateKey(const wchar_t* sub_key, Dword options, Dword access,
+               RegistryKey* key) {
+  wchar_t no_class[] = L"";
+  HKEY created = NULL;
+  DWORD disposition = 0;  // created or opened: either will do
+  LONG result =
+      ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_key, 0, no_class, options,
+                        access, NULL, &created, &disposition);
+  *key = reinterpret_cast<RegistryKey>(created);
+  return result;
+}
+
 #ifndef UNDER_CE
+// Room for the quoted system interpreter, " /S /C ", the launcher's line
+// and the extra pair of quotes.
+const int kDesktopLineUnits = MAX_PATH + 16 + 128;
+
 // Desktop: "\Windows\cmd.exe" is the system's own interpreter in the system
 // folder, and a desktop program expects its own quoted path as the first
-// word of its command line, so the launcher's line follows that word.
-// Returns false when the system folder's path does not fit `path`.
+// word of its command line. The launcher's line is /C "<batch path>"; the
+// desktop cmd strips those quotes when the path holds &<>()@^| or no blank
+// and then runs whatever a part of the path names (C:\a&b\x.bat runs
+// C:\a.bat). With /S it strips only the outer pair of ""<batch path>"", so
+// the path reaches it whole. Returns false when the line does not fit.
 bool DesktopInterpreter(wchar_t (&path)[MAX_PATH],
-                        wchar_t (&line)[MAX_PATH + 3 + 128],
+                        wchar_t (&line)[kDesktopLineUnits],
                         const wchar_t* command_line) {
   const wchar_t kName[] = L"\\cmd.exe";
   UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
   if (length == 0 || length + sizeof kName / sizeof kName[0] > MAX_PATH)
     return false;
   lstrcpyW(path + length, kName);
+  if (command_line[0] != L'/' || command_line[1] != L'C' ||
+      command_line[2] != L' ')
+    return false;
+  int rest = lstrlenW(command_line + 3);
   lstrcpyW(line, L"\"");
   lstrcatW(line, path);
-  lstrcatW(line, L"\" ");
-  lstrcpynW(line + lstrlenW(line), command_line, 128);
+  lstrcatW(line, L"\" /S /C \"");
+  if (lstrlenW(line) + rest + 2 >= kDesktopLineUnits)
+    return false;
+  lstrcatW(line, command_line + 3);
+  lstrcatW(line, L"\"");
   return true;
 }
 #endif
@@ -69,14 +95,19 @@ long Win32Platform::RegQueryValueExW(RegistryKey key, const wchar_t* name,
 
 long Win32Platform::RegCreateKeyExW(const wchar_t* sub_key, Dword options,
                                     Dword access, RegistryKey* key) {
-  wchar_t no_class[] = L"";
-  HKEY created = NULL;
-  DWORD disposition = 0;  // created or opened: either will do
-  LONG result =
-      ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, sub_key, 0, no_class, options,
-                        access, NULL, &created, &disposition);
-  *key = reinterpret_cast<RegistryKey>(created);
-  return result;
+#ifndef UNDER_CE
+  // Desktop: Windows CE ignores the mask; the desktop grants only what is
+  // asked for, and all access fails on a key whose ACL grants less. The
+  // store needs KEY_SET_VALUE, the flush after it KEY_QUERY_VALUE; a key
+  // that grants only the first still takes the value, left to the system's
+  // own lazy flush.
+  long result =
+      CreateKey(sub_key, options, KEY_SET_VALUE | KEY_QUERY_VALUE, key);
+  if (result != ERROR_ACCESS_DENIED)
+    return result;
+  access = KEY_SET_VALUE;
+#endif
+  return CreateKey(sub_key, options, access, key);
 }
 
 long Win32Platform::RegSetValueExW(RegistryKey key, const wchar_t* name,
@@ -105,7 +136,7 @@ int Win32Platform::CreateProcessW(const wchar_t* application,
                              NULL, NULL, NULL, &started);
 #else
   wchar_t path[MAX_PATH];
-  wchar_t line[MAX_PATH + 3 + 128];
+  wchar_t line[kDesktopLineUnits];
   if (!DesktopInterpreter(path, line, command_line))
     return 0;
   (void)application;

@@ -5,6 +5,7 @@
 # Usage: check_api_calls.sh WORK_DIR
 set -euo pipefail
 work=$1
+source "$(dirname "$0")/../../scripts/lib/wine_prefix.sh"
 failed=0
 
 # call_matches LINE PATTERN: PATTERN is Dll.Function(argument,...) with * for any
@@ -33,18 +34,13 @@ call_matches() {
   done
 }
 
-# expect LOG CASE PATTERN...: calls matching these, in this order; a PATTERN
-# beginning "Ret " must stand in a line as it is.
+# expect LOG CASE PATTERN...: calls matching these, in this order.
 expect() {
   local log=$1 name=$2 line n=0
   shift 2
   local -a patterns=("$@")
   while IFS= read -r line && ((n < ${#patterns[@]})); do
-    if [[ ${patterns[n]} == "Ret "* ]]; then
-      [[ $line == *"${patterns[n]}"* ]] && n=$((n + 1))
-    elif call_matches "$line" "${patterns[n]}"; then
-      n=$((n + 1))
-    fi
+    call_matches "$line" "${patterns[n]}" && n=$((n + 1))
   done <"$log"
   if ((n < ${#patterns[@]})); then
     echo "  FAIL [$name] no call matching ${patterns[n]}"
@@ -57,9 +53,9 @@ expect() {
 relay() {
   local log=$1
   shift
-  WINEDEBUG=+relay wine 'C:\olm_tools\OlmInit.exe' "$@" >/dev/null 2>"$log.raw" || true
+  WINEDEBUG=+relay wine64 'C:\olm_tools\OlmInit.exe' "$@" >/dev/null 2>"$log.raw" || true
   tr -d '\r' <"$log.raw" |
-    grep -E '^[0-9a-f]+:(Call (advapi32|KERNEL32|USER32)\.|Ret  advapi32\.RegFlushKey)' >"$log.calls"
+    grep -E '^[0-9a-f]+:Call (advapi32|KERNEL32|USER32)\.' >"$log.calls"
   local thread
   thread=$(grep -m1 'OLM Controls' "$log.calls" | cut -d: -f1)
   grep "^$thread:" "$log.calls" >"$log"
@@ -70,13 +66,12 @@ cmd='L"C:\\windows\\system32\\cmd.exe"'
 
 relay "$work/set.log" -w500
 expect "$work/set.log" "set delay" \
-  "advapi32.RegCreateKeyExW(80000002,$key,0,*,0,f003f,0,*,*)" \
+  "advapi32.RegCreateKeyExW(80000002,$key,0,*,0,3,0,*,*)" \
   'advapi32.RegSetValueExW(*,L"Wait",0,4,*,4)' \
   'advapi32.RegFlushKey(*)' \
-  'Ret  advapi32.RegFlushKey() retval=00000000' \
   'advapi32.RegCloseKey(*)'
 
-wine reg add 'HKLM\SOFTWARE\OLM Controls\OLM_2_10_0_3639\OlmInit' /v Wait \
+wine64 reg add 'HKLM\SOFTWARE\OLM Controls\OLM_2_10_0_3639\OlmInit' /v Wait \
   /t REG_DWORD /d 300 /f >/dev/null 2>&1
 relay "$work/run.log"
 expect "$work/run.log" "run mode" \
@@ -84,7 +79,7 @@ expect "$work/run.log" "run mode" \
   'advapi32.RegQueryValueExW(*,L"Wait",0,*,*,*)' \
   'advapi32.RegCloseKey(*)' \
   'KERNEL32.Sleep(12c)' \
-  "KERNEL32.CreateProcessW($cmd,L\"\\\"C:\\\\windows\\\\system32\\\\cmd.exe\\\" /C \\\"C:\\\\olm_tools\\\\OlmInit.bat\\\"\",0,0,0,0,0,0,*,*)" \
+  "KERNEL32.CreateProcessW($cmd,L\"\\\"C:\\\\windows\\\\system32\\\\cmd.exe\\\" /S /C \\\"\\\"C:\\\\olm_tools\\\\OlmInit.bat\\\"\\\"\",0,0,0,0,0,0,*,*)" \
   'KERNEL32.CloseHandle(*)' \
   'KERNEL32.CloseHandle(*)'
 

@@ -7,7 +7,8 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 group=$2
 
-for tool in wine wineboot wineserver Xvfb; do
+source "$(dirname "$0")/../../scripts/lib/wine_prefix.sh"
+for tool in "$WINE64_LOADER" wineserver Xvfb; do
   if ! command -v "$tool" >/dev/null; then
     if [[ ${CI:-} == true ]]; then
       echo "run_wine_tests: $tool is missing" >&2
@@ -19,7 +20,6 @@ for tool in wine wineboot wineserver Xvfb; do
 done
 
 work=$(mktemp -d /tmp/olm-wine.XXXXXX)
-source "$(dirname "$0")/../../scripts/lib/wine_prefix.sh"
 use_wine_prefix "$work/prefix"
 xvfb_pid=
 cleanup() {
@@ -56,7 +56,7 @@ fi
 # The example registry file presets the delay as a device image would.
 if [[ $group == image ]]; then
   cp "$(dirname "$0")/../../examples/olminit_delay.reg" "$drive/olm_tools/"
-  wine regedit /S 'C:\olm_tools\olminit_delay.reg' >/dev/null 2>&1
+  wine64 regedit /S 'C:\olm_tools\olminit_delay.reg' >/dev/null 2>&1
   wineserver -w
 fi
 
@@ -64,7 +64,7 @@ fi
 # would hold a pipe open.
 status=0
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;cmd.exe=n" \
-  wine 'C:\olm_tools\wine_e2e.exe' "$group" >"$work/out.txt" 2>"$work/err.txt" ||
+  wine64 'C:\olm_tools\wine_e2e.exe' "$group" >"$work/out.txt" 2>"$work/err.txt" ||
   status=$?
 tr -d '\r' <"$work/out.txt"
 if ((status != 0)); then

@@ -23,6 +23,7 @@ const wchar_t kSelf[] = L"C:\\olm_tools\\wine_e2e.exe";
 const wchar_t kRecord[] = L"C:\\olm_record.txt";
 const wchar_t kBatchRan[] = L"C:\\olm_batch_ran.txt";
 const wchar_t kBatchDone[] = L"C:\\olm_batch_done.txt";
+const wchar_t kDecoyRan[] = L"C:\\olm_decoy_ran.txt";
 const wchar_t kProductKey[] = L"SOFTWARE\\OLM Controls";
 const wchar_t kKey[] = L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit";
 const wchar_t kUsage[] =
@@ -43,6 +44,16 @@ std::string Narrow(const std::wstring& text) {
     else
       out += '?';
   }
+  return out;
+}
+
+std::string Utf8(const std::wstring& text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0,
+                                 nullptr, nullptr);
+  std::string out(size, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr,
+                      nullptr);
+  out.resize(size - 1);
   return out;
 }
 
@@ -178,6 +189,7 @@ void PlaceLauncher(const std::wstring& path) {
 }
 
 void ClearMarks() {
+  DeleteFileW(kDecoyRan);
   DeleteFileW(kRecord);
   DeleteFileW(kBatchRan);
   DeleteFileW(kBatchDone);
@@ -477,11 +489,13 @@ void ExpectLaunch(const std::wstring& launcher, const std::wstring& arguments,
   if (starts.empty())
     return;
   std::wstring batch = launcher.substr(0, launcher.rfind(L'.') + 1) + L"bat";
-  std::string tail = " /C \"" + Narrow(batch) + "\"";
+  // The desktop line keeps the batch path inside a second pair of quotes.
+  std::string tail = " /S /C \"\"" + Utf8(batch) + "\"\"";
   const std::string& line = starts[0].command_line;
   Check(line.size() >= tail.size() &&
             line.compare(line.size() - tail.size(), tail.size(), tail) == 0,
         "command line \"" + line + "\" ends with \"" + tail + "\"");
+  Check(!Exists(kDecoyRan), "no other batch file ran");
   Check(line.find(Narrow(arguments)) == std::string::npos || arguments.empty(),
         "argument text not passed on");
   long long ms = (long long)(starts[0].ticks - o.start_ticks) / 10000;
@@ -549,6 +563,53 @@ void RunModePaths() {
   ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
   Sleep(300);
   Check(!Exists(kRecord), "no interpreter started");
+}
+
+// Batch files where a command line that lost its quotes would land.
+void PlaceDecoys() {
+  const wchar_t* const decoys[] = {
+      L"C:\\Program.bat",    L"C:\\a.bat",   L"C:\\ab\\OlmInit.bat",
+      L"C:\\b\\OlmInit.bat", L"C:\\Olm.bat", L"C:\\Windows_NT\\OlmInit.bat"};
+  for (const wchar_t* decoy : decoys) {
+    std::wstring path = decoy;
+    CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+    WriteText(path,
+              "@echo " + Narrow(decoy) + ">>\"" + Narrow(kDecoyRan) + "\"\r\n");
+  }
+}
+
+void FolderNames() {
+  ResetKey();
+  PlaceDecoys();
+  const wchar_t* const folders[] = {L"C:\\Program Files (x86)\\x",
+                                    L"C:\\a&b",
+                                    L"C:\\a^b",
+                                    L"C:\\a,b",
+                                    L"C:\\a;b",
+                                    L"C:\\a=b",
+                                    L"C:\\Ger\u00e4t",
+                                    L"C:\\a!b",
+                                    L"C:\\a@b",
+                                    L"C:\\Olm Tools",
+                                    L"C:\\a(b)",
+                                    L"C:\\a b&c"};
+  for (const wchar_t* folder : folders) {
+    BeginCase("folder " + Narrow(folder));
+    std::wstring path = std::wstring(folder) + L"\\OlmInit.exe";
+    PlaceLauncher(path);
+    ExpectLaunch(path, L"", 0);
+  }
+  // The interpreter would expand %OS% even inside quotes.
+  BeginCase("folder C:\\%OS%");
+  std::wstring path = L"C:\\%OS%\\OlmInit.exe";
+  PlaceLauncher(path);
+  ClearMarks();
+  Outcome o = RunLauncher(path, L"");
+  ExpectEnded(o, -1);
+  ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
+  Sleep(300);
+  Check(!Exists(kRecord), "no interpreter started");
+  Check(!Exists(kDecoyRan), "no other batch file ran");
 }
 
 void ModuleWithoutDot() {
@@ -652,6 +713,7 @@ int wmain(int argc, wchar_t** argv) {
       {"set_delay", {SetDelayForms, SetDelayMalformed}},
       {"run_mode", {RunModeNoKey, RunModeStoredDelay, RunModePaths}},
       {"failures", {ModuleWithoutDot, NoInterpreter}},
+      {"paths", {FolderNames}},
       {"image", {VersionResource, RegistryFilePreset}},
   };
   std::string wanted = argc > 1 ? Narrow(argv[1]) : "";
