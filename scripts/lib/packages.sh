@@ -1,5 +1,6 @@
 # require_packages NAME...: installs the Debian packages that are missing,
-# as root; otherwise names them and fails. Sourced by the scripts beside it.
+# as root; otherwise names them and fails. A NAME:i386 adds that
+# architecture to dpkg first (it stays). Sourced by the scripts beside it.
 require_packages() {
   local missing=() p
   for p in "$@"; do
@@ -12,6 +13,10 @@ require_packages() {
     exit 1
   fi
   echo "$(basename "$0"): installing ${missing[*]}"
+  if [[ " ${missing[*]}" == *:i386* ]] &&
+     ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }

@@ -1,5 +1,15 @@
 # Throwaway Wine prefixes for the scripts and the end-to-end tests.
 
+# wine64 ARGS...: runs Wine's 64-bit loader. Debian's `wine` and `wineboot`
+# take the 32-bit loader once wine32:i386 is installed: its reg and regedit
+# then use the WOW6432Node view that the x64 launcher never reads, and on a
+# machine that cannot execute 32-bit code nothing runs at all. WINELOADER
+# makes the processes Wine starts use the same loader.
+WINE64_LOADER=/usr/lib/wine/wine64
+wine64() {
+  WINELOADER=$WINE64_LOADER "$WINE64_LOADER" "$@"
+}
+
 # use_wine_prefix DIR: makes DIR the prefix of every wine command after it,
 # quiet, and with no Mono or Gecko installer popping up.
 use_wine_prefix() {
@@ -10,6 +20,6 @@ use_wine_prefix() {
 # A display, if wanted, must be set first: Wine's desktop keeps the one it
 # started with.
 boot_wine_prefix() {
-  wineboot -i >"$WINEPREFIX.wineboot.log" 2>&1
+  wine64 wineboot -i >"$WINEPREFIX.wineboot.log" 2>&1
   wineserver -w
 }
