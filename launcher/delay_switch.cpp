@@ -53,10 +53,16 @@ bool ScanDelay(const wchar_t* text, Dword* delay) {
       p += 2;
     }
   }
+  // Divisions by constants only: ARMv7 has no divide instruction, and a
+  // variable one would need a helper from a runtime the launcher lacks.
+  const Dword limit = base == 16  ? 0xFFFFFFFFu / 16
+                      : base == 8 ? 0xFFFFFFFFu / 8
+                                  : 0xFFFFFFFFu / 10;
   Dword magnitude = 0;
   Dword digits = 0;
   for (Dword digit; (digit = DigitValue(*p)) < base; ++p, ++digits) {
-    if (magnitude > (0xFFFFFFFFu - digit) / base)
+    if (magnitude > limit ||
+        (magnitude == limit && digit > 0xFFFFFFFFu - limit * base))
       return false;  // more than 32 bits
     magnitude = magnitude * base + digit;
   }

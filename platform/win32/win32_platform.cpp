@@ -3,6 +3,9 @@
 // Windows CE are marked "Desktop:" and kept inside #ifndef UNDER_CE.
 #include "platform/win32/win32_platform.h"
 
+// First: on 64-bit targets the mingw-w64 headers define NULL as 0LL, which
+// C++03 does not have, unless the compiler's own NULL came before.
+#include <stddef.h>
 #include <windows.h>
 
 namespace olm {

@@ -1,5 +1,8 @@
 // The process entry: hands the argument text to the launcher and makes its
 // status the exit code.
+// First: on 64-bit targets the mingw-w64 headers define NULL as 0LL, which
+// C++03 does not have, unless the compiler's own NULL came before.
+#include <stddef.h>
 #include <windows.h>
 
 #include "launcher/launcher.h"
