@@ -224,15 +224,15 @@ struct Box {
   std::string icon;
 };
 
+// A named callback, not a lambda: on 32-bit x86 the API calls it stdcall.
+BOOL CALLBACK CollectChild(HWND child, LPARAM out) {
+  reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
+  return TRUE;
+}
+
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> children;
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM out) {
-        reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
   return children;
 }
 
@@ -333,22 +333,24 @@ Box ReadBox(HWND dialog) {
   return box;
 }
 
+struct DialogSearch {
+  DWORD process_id;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<DialogSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == s->process_id && IsWindowVisible(window) &&
+      ClassOf(window) == L"#32770")
+    s->found.push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> DialogsOf(DWORD process_id) {
-  struct Search {
-    DWORD process_id;
-    std::vector<HWND> found;
-  } search = {process_id, {}};
-  EnumWindows(
-      [](HWND window, LPARAM param) {
-        auto* s = reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == s->process_id && IsWindowVisible(window) &&
-            ClassOf(window) == L"#32770")
-          s->found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  DialogSearch search = {process_id, {}};
+  EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
