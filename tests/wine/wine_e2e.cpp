@@ -510,6 +510,18 @@ void ExpectLaunch(const std::wstring& launcher, const std::wstring& arguments,
   WaitForFile(kBatchDone, (kBatchSeconds + 5) * 1000);
 }
 
+// Runs a launcher whose path it cannot use: the box, -1, and nothing run.
+void ExpectRefusedModuleName(const std::wstring& launcher,
+                             const std::wstring& arguments) {
+  ClearMarks();
+  Outcome o = RunLauncher(launcher, arguments);
+  ExpectEnded(o, -1);
+  ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
+  Sleep(300);
+  Check(!Exists(kRecord), "no interpreter started");
+  Check(!Exists(kDecoyRan), "no other batch file ran");
+}
+
 void RunModeNoKey() {
   BeginCase("run mode, no key");
   ResetKey();
@@ -559,12 +571,7 @@ void RunModePaths() {
   BeginCase("run mode, one unit too long");
   std::wstring too_long = L"C:\\" + std::wstring(108, L'd') + L"\\OlmInit.exe";
   PlaceLauncher(too_long);
-  ClearMarks();
-  Outcome o = RunLauncher(too_long, L"");
-  ExpectEnded(o, -1);
-  ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
-  Sleep(300);
-  Check(!Exists(kRecord), "no interpreter started");
+  ExpectRefusedModuleName(too_long, L"");
 }
 
 // Batch files where a command line that lost its quotes would land.
@@ -605,13 +612,7 @@ void FolderNames() {
   BeginCase("folder C:\\%OS%");
   std::wstring path = L"C:\\%OS%\\OlmInit.exe";
   PlaceLauncher(path);
-  ClearMarks();
-  Outcome o = RunLauncher(path, L"");
-  ExpectEnded(o, -1);
-  ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
-  Sleep(300);
-  Check(!Exists(kRecord), "no interpreter started");
-  Check(!Exists(kDecoyRan), "no other batch file ran");
+  ExpectRefusedModuleName(path, L"");
 }
 
 void ModuleWithoutDot() {
@@ -621,13 +622,8 @@ void ModuleWithoutDot() {
     for (const wchar_t* arguments : {L"", L"-w500"}) {
       BeginCase("module " + Narrow(path) + " \"" + Narrow(arguments) + "\"");
       ResetKey();
-      ClearMarks();
-      Outcome o = RunLauncher(path, arguments);
-      ExpectEnded(o, -1);
-      ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
+      ExpectRefusedModuleName(path, arguments);
       Check(!ReadWait().has_value(), "registry untouched");
-      Sleep(300);
-      Check(!Exists(kRecord), "no interpreter started");
     }
   }
 }
