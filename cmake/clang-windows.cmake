@@ -13,7 +13,6 @@ set(CMAKE_CXX_FLAGS_INIT "-isystem /usr/share/mingw-w64/include")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld -nostdlib")
 # With no runtime to link, the compiler checks can only build libraries.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
-set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES OLM_CLANG_TARGET OLM_DLLTOOL_MACHINE)
 # Nor any of the libraries CMake links by default on Windows.
 set(CMAKE_C_STANDARD_LIBRARIES "" CACHE STRING "")
 set(CMAKE_CXX_STANDARD_LIBRARIES "" CACHE STRING "")
