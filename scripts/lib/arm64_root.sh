@@ -19,8 +19,9 @@ arm64_root_make() {
 }
 
 # arm64_root_enter: lets the kernel run arm64 programs through qemu (the F
-# flag keeps the host's qemu usable inside the root) and mounts the root's
-# /proc.
+# flag keeps the host's qemu usable inside the root), makes the root when
+# missing (debootstrap's second stage runs arm64 programs, so only now), and
+# mounts the root's /proc.
 arm64_root_enter() {
   local binfmt=/proc/sys/fs/binfmt_misc
   if [[ ! -e $binfmt/register ]]; then
@@ -31,6 +32,7 @@ arm64_root_enter() {
     cat /usr/lib/binfmt.d/qemu-aarch64.conf >"$binfmt/register"
     _arm64_registered=1
   fi
+  arm64_root_make || return 1
   mountpoint -q "$ARM64_ROOT/proc" || mount -t proc proc "$ARM64_ROOT/proc"
 }
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs OlmInit.exe under Wine's relay trace and checks the exact arguments
 # of its calls into the API, in order. Called by run_wine_tests.sh inside a
-# prepared prefix, with the launcher at C:\olm_tools\OlmInit.exe.
+# prepared prefix, with the launcher at C:\olm_tools\OlmInit.exe, and the
+# registry view the build reads in OLM_REG_VIEW (the other in
+# OLM_OTHER_REG_VIEW).
 # Usage: check_api_calls.sh WORK_DIR
 set -euo pipefail
 work=$1
@@ -71,8 +73,11 @@ expect "$work/set.log" "set delay" \
   'advapi32.RegFlushKey(*)' \
   'advapi32.RegCloseKey(*)'
 
-wine64 reg add 'HKLM\SOFTWARE\OLM Controls\OLM_2_10_0_3639\OlmInit' /v Wait \
-  /t REG_DWORD /d 300 /f >/dev/null 2>&1
+# 300 ms in the view this build reads, and a decoy of 700 in the other one.
+for view in "$OLM_REG_VIEW 300" "$OLM_OTHER_REG_VIEW 700"; do
+  wine64 reg add 'HKLM\SOFTWARE\OLM Controls\OLM_2_10_0_3639\OlmInit' \
+    /v Wait /t REG_DWORD /d "${view#* }" /f "${view% *}" >/dev/null 2>&1
+done
 relay "$work/run.log"
 expect "$work/run.log" "run mode" \
   "advapi32.RegOpenKeyExW(80000002,$key,0,1,*)" \

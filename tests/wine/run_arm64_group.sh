@@ -21,15 +21,17 @@ if [[ -n $missing ]]; then
 fi
 
 source "$here/../../scripts/lib/arm64_root.sh"
-arm64_root_make
-work=$(mktemp -d "$ARM64_ROOT/tmp/olm-arm64.XXXXXX")
+work=
 cleanup() {
-  WINEPREFIX=/tmp/$(basename "$work")/prefix \
-    chroot "$ARM64_ROOT" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
-  rm -rf "$work"
+  if [[ -n $work ]]; then
+    WINEPREFIX=/tmp/$(basename "$work")/prefix \
+      chroot "$ARM64_ROOT" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+    rm -rf "$work"
+  fi
   arm64_root_cleanup
 }
 trap cleanup EXIT
 arm64_root_enter
+work=$(mktemp -d "$ARM64_ROOT/tmp/olm-arm64.XXXXXX")
 cp "$build/OlmInit.exe" "$here/arm64_cases.sh" "$work/"
 chroot "$ARM64_ROOT" /bin/bash "/tmp/$(basename "$work")/arm64_cases.sh"

@@ -7,19 +7,20 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 group=$2
 
-# A 32-bit build needs Wine's 32-bit side, and a machine that can execute
-# 32-bit x86 code at all: some virtual machines cannot, whatever is
-# installed, and that no install step can mend.
+# What a 32-bit build sees differently under Wine, all of it here: its system
+# folder is syswow64 and its registry the 32-bit view. The other view gets a
+# decoy where a test stores the delay, so a slip between the two shows.
 if [[ ${3:-} == x86 ]]; then
+  export OLM_SYSTEM_FOLDER=syswow64 OLM_REG_VIEW=/reg:32 OLM_OTHER_REG_VIEW=/reg:64
+  regedit='C:\windows\syswow64\regedit.exe'
   if [[ ! -x /usr/lib/wine/wine ]]; then
     echo "run_wine_tests: wine32:i386 is missing" >&2
     [[ ${CI:-} == true ]] && exit 1
     exit 77
   fi
-  if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo "run_wine_tests: this machine cannot execute 32-bit x86 code; the x86 groups cannot run here"
-    exit 77
-  fi
+else
+  export OLM_SYSTEM_FOLDER=system32 OLM_REG_VIEW=/reg:64 OLM_OTHER_REG_VIEW=/reg:32
+  regedit=regedit
 fi
 
 source "$(dirname "$0")/../../scripts/lib/wine_prefix.sh"
@@ -55,9 +56,33 @@ export DISPLAY=:$(head -n1 "$work/display")
 boot_wine_prefix
 
 drive=$WINEPREFIX/drive_c
-system=$drive/windows/system32
+system=$drive/windows/$OLM_SYSTEM_FOLDER
 mkdir -p "$drive/olm_tools"
 cp "$build/OlmInit.exe" "$build/tests/wine_e2e.exe" "$drive/olm_tools/"
+
+# Whether this machine runs 32-bit Windows programs is only known by starting
+# one: some kernels cannot execute 32-bit x86 code at all (Wine then falls
+# back to a wow64 mode that finds no syswow64), and where qemu-i386 stands in
+# for them (Debian 12's 7.2), Wine's 32-bit side stalls.
+if [[ ${3:-} == x86 ]]; then
+  probe=0
+  WINEDEBUG=err+all timeout 60 wine64 'C:\olm_tools\wine_e2e.exe' --sleep 0 \
+    >"$work/probe.log" 2>&1 || probe=$?
+  loader=0
+  ((probe == 0 || probe == 124)) || /usr/lib/wine/wine --version >/dev/null 2>&1 || loader=$?
+  if ((probe == 124)); then
+    echo "run_wine_tests: a 32-bit Windows program started but did not end in 60 s (32-bit x86 code emulated?); the x86 groups cannot run here"
+    exit 77
+  elif ((probe != 0 && loader == 126)); then
+    echo "run_wine_tests: this machine cannot execute 32-bit x86 code (Exec format error); the x86 groups cannot run here"
+    exit 77
+  elif ((probe != 0)); then
+    echo "run_wine_tests: a 32-bit Windows program failed with status $probe:" >&2
+    grep -m5 -E 'err:|wine:' "$work/probe.log" >&2 || tail -5 "$work/probe.log" >&2
+    exit 1
+  fi
+fi
+
 cp "$system/cmd.exe" "$system/real_cmd.exe"
 cp "$build/tests/recording_cmd.exe" "$system/cmd.exe"
 
@@ -71,7 +96,7 @@ fi
 # The example registry file presets the delay as a device image would.
 if [[ $group == image ]]; then
   cp "$(dirname "$0")/../../examples/olminit_delay.reg" "$drive/olm_tools/"
-  wine64 regedit /S 'C:\olm_tools\olminit_delay.reg' >/dev/null 2>&1
+  wine64 "$regedit" /S 'C:\olm_tools\olminit_delay.reg' >/dev/null 2>&1
   wineserver -w
 fi
 
