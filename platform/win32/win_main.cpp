@@ -23,6 +23,17 @@ int RunLauncher(HINSTANCE instance, LPWSTR argument_text) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR argument_text, int) {
   return RunLauncher(instance, argument_text);
 }
+#if !defined(OLM_CRT_STARTUP)
+// Without the C runtime: Windows CE calls the executable's entry with
+// WinMain's own four arguments (the CE docs of /ENTRY and EXEENTRY). COREDLL
+// has no ExitProcess; when the primary thread calls ExitThread the process
+// ends, with that code as its exit code (ExitThread, CE 5.0 to Compact 2013).
+extern "C" void OlmInitStartup(HINSTANCE instance, HINSTANCE previous,
+                               LPWSTR argument_text, int show) {
+  ::ExitThread(static_cast<DWORD>(
+      WinMain(instance, previous, argument_text, show)));
+}
+#endif
 #elif defined(OLM_CRT_STARTUP)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR argument_text, int) {
   return RunLauncher(instance, argument_text);

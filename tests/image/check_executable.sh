@@ -1,35 +1,89 @@
 #!/usr/bin/env bash
 # Reads a built OlmInit.exe's headers: its CPU, the GUI subsystem, imports
 # from KERNEL32.dll and ADVAPI32.dll only, a version resource, and a size of
-# at most 8 KiB.
-# Usage: check_executable.sh EXE MACHINE   (MACHINE: AMD64, I386, ARM64, ARMNT)
+# at most 8 KiB. A Windows CE build instead: subsystem WINDOWS_CE_GUI with
+# its version, imports of exactly coredll.def's functions by name, the CE
+# tools' 64 KiB stack at image base 0x10000, relocations, and, on a
+# disassembly, the entry's instruction set and nothing newer than the CPU.
+# Usage: check_executable.sh EXE MACHINE          (AMD64, I386, ARM64, ARMNT)
+#        check_executable.sh EXE armv4i|armv7 COREDLL_DEF OBJDUMP
 set -euo pipefail
-exe=$1 machine=$2
+exe=$1 machine=$2 ce=
 
-if ! command -v llvm-readobj >/dev/null; then
-  if [[ ${CI:-} == true ]]; then
-    echo "check_executable: llvm-readobj is missing" >&2
-    exit 1
+case $machine in
+  armv4i) ce=$machine machine=THUMB subsystem='4.10' ;;
+  armv7) ce=$machine machine=ARMNT subsystem='8.0' ;;
+esac
+for tool in llvm-readobj ${4:-}; do
+  if ! command -v "$tool" >/dev/null; then
+    if [[ ${CI:-} == true ]]; then
+      echo "check_executable: $tool is missing" >&2
+      exit 1
+    fi
+    echo "check_executable: $tool is missing; skipped"
+    exit 77
   fi
-  echo "check_executable: llvm-readobj is missing; skipped"
-  exit 77
-fi
+done
 
-headers=$(llvm-readobj --file-headers --coff-imports --coff-resources "$exe")
+headers=$(llvm-readobj --file-headers --sections --coff-imports \
+  --coff-resources "$exe")
 size=$(stat -c %s "$exe")
 imports=$(sed -n 's/^  Name: //p' <<<"$headers" | sort | tr '\n' ' ')
 echo "$exe: $size bytes, machine $machine, imports: $imports"
+passed=0
 failed=0
 check() {
-  if ! eval "$1"; then
+  if eval "$1"; then
+    passed=$((passed + 1))
+  else
     echo "FAIL: $2"
     failed=$((failed + 1))
   fi
 }
+field() { sed -n "s/^ *$1: //p" <<<"$headers" | head -1; }
+
 check 'grep -q "Machine: IMAGE_FILE_MACHINE_$machine (" <<<"$headers"' "machine $machine"
-check 'grep -q "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_GUI" <<<"$headers"' "GUI subsystem"
-check '[[ $imports == "ADVAPI32.dll KERNEL32.dll " ]]' "imports only KERNEL32.dll and ADVAPI32.dll"
 check 'grep -q "Type: VERSIONINFO" <<<"$headers"' "version resource"
 check '((size <= 8192))' "at most 8192 bytes"
-echo "$((5 - failed)) passed, $failed failed"
+if [[ -z $ce ]]; then
+  check 'grep -q "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_GUI" <<<"$headers"' "GUI subsystem"
+  check '[[ $imports == "ADVAPI32.dll KERNEL32.dll " ]]' "imports only KERNEL32.dll and ADVAPI32.dll"
+  echo "$passed passed, $failed failed"
+  ((failed == 0))
+  exit
+fi
+
+wanted=$(sed -n '1,/^EXPORTS/d;/^[A-Za-z]/p' "$3" | sort | tr '\n' ' ')
+symbols=$(sed -n 's/^ *Symbol: \(.*\) ([0-9]*)$/\1/p' <<<"$headers" | sort | tr '\n' ' ')
+entry=$(($(field AddressOfEntryPoint)))
+text_start=$(llvm-readobj --sections "$exe" | awk '/Name: .text/ {t=1} t && /VirtualAddress:/ {print $2; exit}')
+text_size=$(llvm-readobj --sections "$exe" | awk '/Name: .text/ {t=1} t && /VirtualSize:/ {print $2; exit}')
+echo "entry $(printf '0x%X' "$entry"), subsystem version $(field MajorSubsystemVersion).$(field MinorSubsystemVersion)"
+check 'grep -q "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_CE_GUI (0x9)" <<<"$headers"' "Windows CE GUI subsystem"
+check '[[ $(field MajorSubsystemVersion).$(field MinorSubsystemVersion) == "$subsystem" ]]' "subsystem version $subsystem"
+check '[[ $imports == "COREDLL.dll " ]]' "imports only COREDLL.dll"
+check '[[ $symbols == "$wanted" ]]' "imports by name exactly: $wanted(got $symbols)"
+check '(($(field SizeOfStackReserve) == 65536))' "64 KiB stack reserve"
+check '(($(field ImageBase) == 0x10000))' "image base 0x10000"
+check 'grep -q "Name: .reloc" <<<"$headers"' "relocations, for a load elsewhere"
+check '((entry >= text_start && entry < text_start + text_size))' "entry inside .text"
+
+code=$("$4" -d "$exe" 2>&1)
+if [[ $ce == armv4i ]]; then
+  # ARM mode, interworking: each call into COREDLL leaves by bx, and no
+  # branch or return loads the PC, which ARMv4T does not interwork on.
+  newer='(blx|clz|ldrd|strd|movw|movt|pld|ldrex|strex|qadd|qsub|smla|smul|smua|smus|uxt|sxt|rev|sel|bkpt)'
+  # Literal pools are data: drop the words that PC-relative loads read.
+  pools=$(grep -oE '\[pc, #-?[0-9]+\]\s+@ 0x[0-9a-f]+' <<<"$code" | sed 's/.*@ 0x//')
+  code=$(awk 'NR == FNR { pool[$1 ":"]; next } !($1 in pool)' \
+    <(echo "$pools") <(echo "$code"))
+  check '((entry % 2 == 0))' "entry in ARM mode"
+  check '! grep -qE "^ +[0-9a-f]+:\s+[0-9a-f]{8}\s+$newer" <<<"$code"' "no instruction newer than ARMv4T"
+  check '! grep -qE "(ldr|ldm[a-z]*|pop|mov)\s+(pc,|\{[^}]*pc\})|pop\s+\{[^}]*pc\}|ldm[a-z]*\s+[a-z0-9!]+,\s*\{[^}]*pc\}" <<<"$code"' "no branch or return that loads the PC"
+  check '(($(grep -cE "\sbx\s+(ip|r12)$" <<<"$code") == $(wc -w <<<"$wanted")))' "every COREDLL call enters it by bx"
+else
+  check '((entry % 2 == 1))' "entry in Thumb mode"
+  check '! grep -qE "<unknown>|\.inst" <<<"$code"' "all of .text decodes as Thumb-2"
+fi
+echo "$passed passed, $failed failed"
 ((failed == 0))
