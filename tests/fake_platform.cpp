@@ -27,6 +27,7 @@ const RegistryValue* FakePlatform::StoredWait() const {
 }
 
 Dword FakePlatform::GetModuleFileNameW(void*, wchar_t* path, Dword capacity) {
+  module_path_capacity = capacity;
   std::fill(path, path + capacity, kPoisonUnit);
   if (module_path_query_fails)
     return 0;
@@ -131,8 +132,10 @@ int FakePlatform::MessageBoxW(const wchar_t* text, const wchar_t* caption,
 
 std::map<std::wstring, RegistryValue>* FakePlatform::Key(RegistryKey key) {
   size_t index = reinterpret_cast<size_t>(key);
-  if (index == 0 || index > handles_.size() || handles_[index - 1].empty())
+  if (index == 0 || index > handles_.size() || handles_[index - 1].empty()) {
+    ++bad_keys;
     return nullptr;
+  }
   return &registry[handles_[index - 1]];
 }
 

@@ -64,6 +64,8 @@ class FakePlatform : public Platform {
   int registry_writes = 0;
   int flushes = 0;    // after the last write
   int open_keys = 0;  // handles received and not yet released
+  int bad_keys = 0;   // uses of a key never received or already released
+  Dword module_path_capacity = 0;  // as the last query asked
 
   // The delay stored under the launcher's key, if any.
   const RegistryValue* StoredWait() const;

@@ -23,6 +23,7 @@ struct StoredWaitCase {
   std::vector<unsigned char> bytes;  // empty with has_value false: no value
   bool has_value;
   std::vector<Dword> waits;
+  bool open_refused = false;
 };
 
 TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
@@ -48,6 +49,7 @@ TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
        {0xFE, 0xFF, 0xFF, 0xFF},
        true,
        {0xFFFFFFFEu}},
+      {"key refused", true, 4, {0xF4, 0x01, 0, 0}, true, {}, true},
   };
   for (const StoredWaitCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -56,6 +58,7 @@ TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
       fake_.registry[kExpectedWaitKeyPath];
     if (c.has_value)
       StoreWait(c.type, c.bytes);
+    fake_.open_fails = c.open_refused;
 
     EXPECT_EQ(Run(L""), 0);
     EXPECT_EQ(fake_.waits, c.waits);
@@ -65,6 +68,7 @@ TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
     EXPECT_EQ(fake_.registry_writes, 0);
     ExpectOneKeyRequest(L"open", 0u);
     EXPECT_EQ(fake_.open_keys, 0);
+    EXPECT_EQ(fake_.bad_keys, 0) << "a key used that was never opened";
   }
 }
 
@@ -113,6 +117,8 @@ TEST_F(LauncherTest, BatchPathIsTheModulePathWithExtensionBat) {
        L"\\Olm.Dir\\OlmInit.bat"},
       {"slashes", L"/Storage Card/OlmInit.exe", L"/Storage Card/OlmInit.bat"},
       {"percent in the extension only", L"\\Windows\\OlmInit.e%e",
+       L"\\Windows\\OlmInit.bat"},
+      {"percent opening the extension", L"\\Windows\\OlmInit.%xe",
        L"\\Windows\\OlmInit.bat"},
       {"percent in a folder", L"\\%OS%\\OlmInit.exe", L""},
       {"percent in the name", L"\\Windows\\Olm%Init.exe", L""},
@@ -175,18 +181,28 @@ TEST_F(LauncherTest, PathsAroundTheBufferBoundsLaunchOnlyWhenWhole) {
   }
 }
 
+struct UnusableModuleCase {
+  const char* name;
+  std::wstring module_path;
+  bool query_fails;
+};
+
 TEST_F(LauncherTest, UnusableModulePathEndsBeforeTheRegistryInEitherMode) {
+  const UnusableModuleCase cases[] = {
+      {"no dot", L"\\Windows\\OlmInit", false},
+      {"query fails", L"\\Windows\\OlmInit.exe", true},
+      // Fills the 127 units asked for: it may have been cut.
+      {"127 units", PathWithDotAt(123, L"exe"), false},
+  };
   const wchar_t* const texts[] = {L"", L"-w500"};
-  for (const wchar_t* text : texts) {
-    for (int query_fails = 0; query_fails < 2; ++query_fails) {
-      SCOPED_TRACE(testing::Message() << "switch " << (*text != 0)
-                                      << ", query fails " << query_fails);
+  for (const UnusableModuleCase& c : cases) {
+    for (const wchar_t* text : texts) {
+      SCOPED_TRACE(testing::Message() << c.name << ", switch " << (*text != 0));
       fake_ = FakePlatform();
-      fake_.module_path = L"\\Windows\\OlmInit";
-      fake_.module_path_query_fails = query_fails != 0;
-      if (query_fails)
-        fake_.module_path = L"\\Windows\\OlmInit.exe";
+      fake_.module_path = c.module_path;
+      fake_.module_path_query_fails = c.query_fails;
       EXPECT_EQ(Run(text), -1);
+      EXPECT_EQ(fake_.module_path_capacity, 127u);
       ExpectOneBox(kUnexpected, kStartCaption);
       EXPECT_TRUE(fake_.key_requests.empty());
       EXPECT_TRUE(fake_.starts.empty());
