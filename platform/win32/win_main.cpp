@@ -30,8 +30,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR argument_text, int) {
 // ends, with that code as its exit code (ExitThread, CE 5.0 to Compact 2013).
 extern "C" void OlmInitStartup(HINSTANCE instance, HINSTANCE previous,
                                LPWSTR argument_text, int show) {
-  ::ExitThread(static_cast<DWORD>(
-      WinMain(instance, previous, argument_text, show)));
+  ::ExitThread(
+      static_cast<DWORD>(WinMain(instance, previous, argument_text, show)));
 }
 #endif
 #elif defined(OLM_CRT_STARTUP)

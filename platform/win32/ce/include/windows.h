@@ -11,8 +11,8 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous,
-                   LPWSTR argument_text, int show);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR argument_text,
+                   int show);
 #ifdef __cplusplus
 }
 #endif

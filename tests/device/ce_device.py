@@ -1,0 +1,383 @@
+#!/usr/bin/python3
+"""Runs a Windows CE OlmInit.exe's own machine code on an emulated ARM CPU,
+with a COREDLL stand-in in the system's place, through a table of cases.
+
+The stand-in answers each import as Windows CE documents it, over an
+in-memory registry, and records every call with its arguments. A case fails
+on a breach of CE's rules, a memory fault, a write to a read-only section,
+an unaligned word or halfword access (old ARM cores fault or rotate; the
+emulator does neither), a handle left open, or a stub entered in the other
+instruction set than its own (a call that does not interwork).
+
+Usage: ce_device.py EXE armv4i|armv7           the table
+       ce_device.py EXE armv7 --show ARG...    one start per ARG, calls shown
+"""
+import os
+import struct
+import sys
+
+try:
+    import pefile
+    import unicorn
+    from unicorn import arm_const as A
+except ImportError as missing:
+    print(f"ce_device: {missing.name} is missing (python3-unicorn, python3-pefile)")
+    sys.exit(1 if os.environ.get("CI") == "true" else 77)
+
+BASE = 0x00400000  # not the preferred 0x10000: relocations must be applied
+STUBS, HALT, STACK, ARGS = 0x00100000, 0x00101000, 0x00200000, 0x00300000
+HKLM = 0x80000002
+KEY = "SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit"
+MODULE = "\\Windows\\OlmInit.exe"
+
+
+class Coredll:
+    """The imports, each named as the API, its arguments read by the ARM
+    calling convention; a case asks for a failure by the function's name."""
+
+    def __init__(self, uc, registry, module, fail, flush):
+        self.uc, self.registry, self.module, self.fail, self.flush = (
+            uc, registry, module, fail, flush)
+        self.calls, self.breaches, self.handles, self.status = [], [], {}, None
+        self.serial = 0x1000
+
+    def arg(self, i):
+        sp = self.uc.reg_read(A.UC_ARM_REG_SP)
+        return self.uc.reg_read(A.UC_ARM_REG_R0 + i) if i < 4 else self.word(sp + 4 * i - 16)
+
+    def word(self, address):
+        return struct.unpack("<I", self.uc.mem_read(address, 4))[0]
+
+    def put(self, address, value):  # COREDLL's own stores are words too
+        self.rule(address % 4 == 0, f"unaligned word store at {address:#x}")
+        self.uc.mem_write(address, struct.pack("<I", value))
+
+    def text(self, address):
+        units = []
+        while address and len(units) < 1024 and (units[-1:] or [1])[0]:
+            units += struct.unpack("<H", self.uc.mem_read(address + 2 * len(units), 2))
+        return "".join(map(chr, units[:-1])) if address else None
+
+    def rule(self, ok, what):
+        if not ok:
+            self.breaches.append(what)
+
+    def open_handle(self, what):
+        self.serial += 4
+        self.handles[self.serial] = what
+        return self.serial
+
+    def GetModuleFileNameW(self, module, buffer, size):
+        self.rule(module == BASE, "GetModuleFileNameW: not the instance handle")
+        units = self.module[: max(size, 1) - 1]  # cut to fit, terminated
+        self.uc.mem_write(buffer, (units + "\0").encode("utf-16-le"))
+        self.calls.append(f"GetModuleFileNameW {size}")
+        return len(units)
+
+    def key(self, name, root, sub_key, reserved, sam):
+        self.rule(root == HKLM and reserved == 0, f"{name}: root {root:#x}, reserved {reserved}")
+        self.calls.append(f"{name} {self.text(sub_key)} {sam:#x}")
+        return self.text(sub_key).lower()
+
+    def RegOpenKeyExW(self, root, sub_key, options, sam, result):
+        path = self.key("RegOpenKeyExW", root, sub_key, options, sam)
+        if path not in self.registry:
+            return 2  # ERROR_FILE_NOT_FOUND
+        self.put(result, self.open_handle("key:" + path))
+        return 0
+
+    def RegCreateKeyExW(self, root, sub_key, reserved, cls, options, sam, security, result,
+                        disposition):
+        path = self.key("RegCreateKeyExW", root, sub_key, reserved, sam)
+        self.rule(options == 0 and security == 0, "RegCreateKeyExW: options or security")
+        if "RegCreateKeyExW" in self.fail:
+            return 5  # ERROR_ACCESS_DENIED
+        if disposition:
+            self.put(disposition, 2 if path in self.registry else 1)
+        self.registry.setdefault(path, {})
+        self.put(result, self.open_handle("key:" + path))
+        return 0
+
+    def values(self, name, key):
+        kind, _, path = self.handles.get(key, " ").partition(":")
+        self.rule(kind == "key", f"{name}: {key:#x} is no open key")
+        return self.registry.setdefault(path, {}) if kind == "key" else {}
+
+    def RegQueryValueExW(self, key, name, reserved, type_out, data, size_in_out):
+        values, name = self.values("RegQueryValueExW", key), self.text(name)
+        self.rule(reserved == 0, "RegQueryValueExW: reserved argument")
+        room = self.word(size_in_out)
+        self.calls.append(f"RegQueryValueExW {name} {room}")
+        if name not in values:
+            return 2
+        kind, value = values[name]
+        if type_out:
+            self.put(type_out, kind)
+        self.put(size_in_out, len(value))
+        if data and len(value) > room:
+            return 234  # ERROR_MORE_DATA
+        self.uc.mem_write(data, value) if data else None
+        return 0
+
+    def RegSetValueExW(self, key, name, reserved, kind, data, size):
+        values, name = self.values("RegSetValueExW", key), self.text(name)
+        self.rule(reserved == 0, "RegSetValueExW: reserved argument")
+        value = bytes(self.uc.mem_read(data, size))
+        self.calls.append(f"RegSetValueExW {name} {kind} {value.hex()}")
+        if "RegSetValueExW" in self.fail:
+            return 5
+        values[name] = (kind, value)
+        return 0
+
+    def RegFlushKey(self, key):
+        self.values("RegFlushKey", key)
+        self.calls.append("RegFlushKey")
+        return self.flush
+
+    def close(self, handle, name, kinds):
+        self.calls.append(name)
+        ok = self.handles.get(handle, " ").partition(":")[0] in kinds
+        self.rule(ok, f"{name}: {handle:#x} is not open, or not for this call")
+        return ok and self.handles.pop(handle) is not None
+
+    def RegCloseKey(self, key):
+        return 0 if self.close(key, "RegCloseKey", ("key",)) else 6
+
+    def CloseHandle(self, handle):
+        return int(self.close(handle, "CloseHandle", ("process", "thread")))
+
+    def Sleep(self, milliseconds):
+        self.calls.append(f"Sleep {milliseconds}")
+
+    def CreateProcessW(self, application, line, process_security, thread_security, inherit,
+                       flags, environment, directory, startup, info):
+        for value, what in ((process_security, "process security"), (thread_security,
+                            "thread security"), (inherit, "inheritance"), (flags, "flags"),
+                            (environment, "environment"), (directory, "current directory"),
+                            (startup, "start-up information")):
+            self.rule(value == 0, f"CreateProcessW: {what} not NULL or 0")
+        self.calls.append(f"CreateProcessW {self.text(application)} {self.text(line)}")
+        if "CreateProcessW" in self.fail:
+            return 0
+        for offset, value in enumerate((self.open_handle("process"), self.open_handle("thread"),
+                                        0x51, 0x52)):
+            self.put(info + 4 * offset, value)
+        return 1
+
+    def MessageBoxW(self, owner, text, caption, style):
+        self.rule(owner == 0, "MessageBoxW: an owner window")
+        self.calls.append(f"MessageBoxW {self.text(text)}|{self.text(caption)}|{style:#x}")
+        return 1  # IDOK
+
+    def ExitThread(self, code):
+        self.calls.append(f"ExitThread {code:#x}")
+        self.status = code
+        self.uc.emu_stop()
+
+
+def load(path, cpu, thumb_stubs, case):
+    """Maps the executable at BASE, points its imports at stubs and returns
+    the CPU ready at the entry with WinMain's four arguments."""
+    pe = pefile.PE(path)
+    model = A.UC_CPU_ARM_TI925T if cpu == "armv4i" else A.UC_CPU_ARM_CORTEX_A9
+    uc = unicorn.Uc(unicorn.UC_ARCH_ARM, unicorn.UC_MODE_ARM)
+    uc.ctl_set_cpu_model(model)
+    size = (pe.OPTIONAL_HEADER.SizeOfImage + 0xFFF) & ~0xFFF
+    for address, length in ((BASE, size), (STUBS, 0x2000), (STACK, 0x10000), (ARGS, 0x1000)):
+        uc.mem_map(address, length)
+    uc.mem_write(BASE, pe.header)
+    for s in pe.sections:
+        uc.mem_write(BASE + s.VirtualAddress, s.get_data()[: s.Misc_VirtualSize])
+    delta = BASE - pe.OPTIONAL_HEADER.ImageBase
+    for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []):
+        for entry in block.entries:
+            at = BASE + entry.rva
+            if entry.type == 3:  # HIGHLOW
+                value = struct.unpack("<I", uc.mem_read(at, 4))[0]
+                uc.mem_write(at, struct.pack("<I", (value + delta) & 0xFFFFFFFF))
+            elif entry.type == 7:  # THUMB_MOV32: a movw, movt pair
+                h = struct.unpack("<4H", uc.mem_read(at, 8))
+                imm = [(a & 0xF) << 12 | (a >> 10 & 1) << 11 | (b >> 12 & 7) << 8 | b & 0xFF
+                       for a, b in ((h[0], h[1]), (h[2], h[3]))]
+                value = (imm[1] << 16 | imm[0]) + delta
+                out = []
+                for a, b, v in ((h[0], h[1], value & 0xFFFF), (h[2], h[3], value >> 16 & 0xFFFF)):
+                    out += [a & 0xFBF0 | v >> 12 | (v >> 11 & 1) << 10,
+                            b & 0x8F00 | (v >> 8 & 7) << 12 | v & 0xFF]
+                uc.mem_write(at, struct.pack("<4H", *out))
+            elif entry.type != 0:
+                sys.exit(f"ce_device: relocation type {entry.type} is not known here")
+    dll = Coredll(uc, case["registry"], case.get("module", MODULE),
+                  case.get("fail", ()), case.get("flush", 0))
+    stubs = {}
+    for library in pe.DIRECTORY_ENTRY_IMPORT:
+        for imp in library.imports:
+            stub = STUBS + 8 * len(stubs)
+            # bx lr: what a COREDLL function ends with, in its own set
+            uc.mem_write(stub, b"\x70\x47" if thumb_stubs else b"\x1e\xff\x2f\xe1")
+            stubs[stub] = getattr(dll, imp.name.decode())
+            uc.mem_write(imp.address - pe.OPTIONAL_HEADER.ImageBase + BASE,
+                         struct.pack("<I", stub | thumb_stubs))
+    for s in pe.sections:
+        c = s.Characteristics
+        prot = (c >> 30 & 1) * unicorn.UC_PROT_READ | (c >> 31 & 1) * unicorn.UC_PROT_WRITE \
+            | (c >> 29 & 1) * unicorn.UC_PROT_EXEC
+        uc.mem_protect(BASE + s.VirtualAddress, (s.Misc_VirtualSize + 0xFFF) & ~0xFFF, prot)
+    uc.mem_protect(BASE, 0x1000, unicorn.UC_PROT_READ)
+    uc.mem_protect(STUBS, 0x2000, unicorn.UC_PROT_READ | unicorn.UC_PROT_EXEC)
+    argument = case.get("argument")
+    if argument is not None:
+        uc.mem_write(ARGS, (argument + "\0").encode("utf-16-le"))
+    for register, value in ((A.UC_ARM_REG_R0, BASE), (A.UC_ARM_REG_R1, 0),
+                            (A.UC_ARM_REG_R2, 0 if argument is None else ARGS),
+                            (A.UC_ARM_REG_R3, 5), (A.UC_ARM_REG_SP, STACK + 0x10000),
+                            (A.UC_ARM_REG_LR, HALT)):
+        uc.reg_write(register, value)
+    return uc, dll, stubs, BASE + pe.OPTIONAL_HEADER.AddressOfEntryPoint
+
+
+def run(path, cpu, thumb_stubs, case):
+    uc, dll, stubs, entry = load(path, cpu, thumb_stubs, case)
+
+    def on_code(uc, address, size, _):
+        function = stubs.get(address)
+        if function is None:
+            dll.breaches.append(f"code run inside the stand-in at {address:#x}")
+            return uc.emu_stop()
+        if uc.reg_read(A.UC_ARM_REG_CPSR) >> 5 & 1 != thumb_stubs:
+            dll.breaches.append(f"{function.__name__} entered in the other instruction set")
+            return uc.emu_stop()
+        try:
+            result = function(*[dll.arg(i) for i in range(function.__code__.co_argcount - 1)])
+        except (TypeError, AttributeError, unicorn.UcError) as error:  # a bad pointer
+            dll.breaches.append(f"{function.__name__}: {error}")
+            return uc.emu_stop()
+        uc.reg_write(A.UC_ARM_REG_R0, (result or 0) & 0xFFFFFFFF)
+
+    def on_access(uc, access, address, size, value, _):
+        if size in (2, 4, 8) and address % min(size, 4):
+            dll.breaches.append(f"unaligned {size}-byte access at {address:#x}")
+
+    def on_fault(uc, access, address, size, value, _):
+        dll.breaches.append(f"memory fault ({access}) at {address:#x}")
+        return False
+
+    uc.hook_add(unicorn.UC_HOOK_CODE, on_code, begin=STUBS, end=STUBS + 8 * len(stubs) - 1)
+    uc.hook_add(unicorn.UC_HOOK_MEM_READ | unicorn.UC_HOOK_MEM_WRITE, on_access)
+    uc.hook_add(unicorn.UC_HOOK_MEM_INVALID, on_fault)
+    try:
+        uc.emu_start(entry, HALT, count=2_000_000)
+    except unicorn.UcError as error:
+        dll.breaches.append(f"CPU stopped: {error} at pc {uc.reg_read(A.UC_ARM_REG_PC):#x}")
+    if dll.status is None and not dll.breaches:
+        returned = uc.reg_read(A.UC_ARM_REG_PC) == HALT
+        dll.breaches.append("the entry returned" if returned else "never ended the thread")
+    for handle, what in dll.handles.items():
+        dll.breaches.append(f"handle {handle:#x} ({what}) left open")
+    return dll
+
+
+# ---- the cases: the contract's texts written out --------------------------
+CMD = '\\Windows\\cmd.exe /C "\\Windows\\OlmInit.bat"'
+USAGE = ("Use:\tOlmInit\t... for running the batch file OlmInit.bat\n"
+         "OR\tOlmInit -W<msec>\t... for setting delay <nnn> msec into the registry")
+OPEN = [f"RegOpenKeyExW {KEY} 0x0"]
+READ = OPEN + ["RegQueryValueExW Wait 4", "RegCloseKey"]
+LAUNCH = [f"CreateProcessW {CMD}", "CloseHandle", "CloseHandle"]
+CREATE = [f"RegCreateKeyExW {KEY} 0xf003f"]
+NO_NAME = ["MessageBoxW Unexpected module name!|OLM Init Failure|0x30"]
+REG_ERROR = ["MessageBoxW Registry key error!|OlmInit|0x30"]
+
+
+def store(hexbytes):
+    return CREATE + [f"RegSetValueExW Wait 4 {hexbytes}", "RegFlushKey", "RegCloseKey"]
+
+
+def wait(kind, hexbytes):
+    return {"registry": {KEY.lower(): {"Wait": (kind, bytes.fromhex(hexbytes))}}}
+
+
+def folder(units):  # a module path of `units` units ending in \OlmInit.exe
+    return "\\" + "d" * (units - 13) + "\\OlmInit.exe"
+
+
+W500 = wait(4, "f4010000")
+# name, argument text, setup, calls between the module path and the end, status,
+# Wait afterwards ("kind hex", "" for a key without it, None for no key)
+CASES = [(f"switch {a}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
+    "-w500", "/w500", "-W500", "/W500", "-w   500", "-w0x1F4", "-w0764", "-w+500")] + [
+    ("switch -w-1", "-w-1", {}, store("ffffffff"), 0, "4 ffffffff"),
+    ("switch -w0x12345678", "-w0x12345678", {}, store("78563412"), 0, "4 78563412"),
+    ("flush refused, stored all the same", "-w500", {"flush": 5}, store("f4010000"), 0,
+     "4 f4010000"),
+    ("refused key", "-w500", {"fail": ("RegCreateKeyExW",)}, CREATE + REG_ERROR, -1, None),
+    ("refused store", "-w500", {"fail": ("RegSetValueExW",)},
+     CREATE + ["RegSetValueExW Wait 4 f4010000", "RegCloseKey"] + REG_ERROR, -1, ""),
+] + [(f"bad delay {a!r}", a, W500, [f"MessageBoxW {USAGE}|OlmInit|0x30"], -1, "4 f4010000")
+     for a in ("-w500 ", "-w", "-w   ", "-wabc", "-w0x")] + [
+    ("run, no key", "", {}, OPEN + LAUNCH, 0, None),
+    ("run, no argument text", None, {}, OPEN + LAUNCH, 0, None),
+    ("run, blank before -w500", " -w500", {}, OPEN + LAUNCH, 0, None),
+    ("run, key without Wait", "", {"registry": {KEY.lower(): {}}}, READ + LAUNCH, 0, ""),
+    ("run, Wait 500", "", W500, READ + ["Sleep 500"] + LAUNCH, 0, "4 f4010000"),
+    ("run, -x500", "-x500", W500, READ + ["Sleep 500"] + LAUNCH, 0, "4 f4010000"),
+    ("run, Wait 0", "", wait(4, "00000000"), READ + ["Sleep 0"] + LAUNCH, 0, "4 00000000"),
+    ("run, Wait 0xFFFFFFFF", "", wait(4, "ffffffff"), READ + LAUNCH, 0, "4 ffffffff"),
+    ("run, Wait raw bytes", "", wait(3, "b0040000"), READ + ["Sleep 1200"] + LAUNCH, 0,
+     "3 b0040000"),
+    ("run, Wait as text", "", wait(1, "350030003000"), READ + LAUNCH, 0, "1 350030003000"),
+    ("run, Wait of two bytes", "", wait(4, "f401"), READ + ["Sleep 500"] + LAUNCH, 0,
+     "4 f401"),
+    ("refused start", "", {"fail": ("CreateProcessW",)}, OPEN + [
+        f"CreateProcessW {CMD}",
+        "MessageBoxW Create process '\\Windows\\cmd.exe' failed!|OLM Init Failure|0x30"],
+     -2, None),
+] + [(f"module {m} {a!r}", a, {"module": m}, NO_NAME, -1, None)
+     for m in ("\\Windows\\OlmInit", "\\Olm.d\\OlmInit") for a in ("", "-w500")] + [
+    ("module with %", "", {"module": "\\Windows\\a%b\\OlmInit.exe"}, OPEN + NO_NAME, -1, None),
+    ("batch path of 122 units", "", {"module": folder(122)}, OPEN + [
+        f'CreateProcessW \\Windows\\cmd.exe /C "{folder(122)[:-3]}bat"', "CloseHandle",
+        "CloseHandle"], 0, None),
+    ("batch path of 123 units", "", {"module": folder(123)}, OPEN + NO_NAME, -1, None),
+]
+
+
+def stored(registry):
+    values = registry.get(KEY.lower())
+    kind, value = (values or {}).get("Wait", (None, b""))
+    return None if values is None else f"{kind} {value.hex()}" if kind else ""
+
+
+def main():
+    path, cpu = sys.argv[1:3]
+    failed, cases = 0, 0
+    if sys.argv[3:4] == ["--show"]:  # one start per argument, one registry
+        registry = {}
+        for argument in sys.argv[4:]:
+            dll = run(path, cpu, 1, {"registry": registry, "argument": argument})
+            print(f"== OlmInit {argument}".rstrip())
+            print("".join(f"   {c}\n" for c in dll.calls + [f"BREACH {b}" for b in dll.breaches])
+                  + f"   registry afterwards: Wait = {stored(registry) or 'absent'}")
+            failed += len(dll.breaches)
+        return 1 if failed else 0
+    for thumb_stubs in (0, 1) if cpu == "armv4i" else (1,):
+        for name, argument, setup, calls, status, after in CASES:
+            case = dict(setup, argument=argument,
+                        registry={k: dict(v) for k, v in setup.get("registry", {}).items()})
+            dll, cases = run(path, cpu, thumb_stubs, case), cases + 1
+            want = ["GetModuleFileNameW 127"] + calls + [f"ExitThread {status & 0xFFFFFFFF:#x}"]
+            problems = dll.breaches + ([] if dll.calls == want else [
+                "calls\n      " + "\n      ".join(dll.calls)
+                + "\n    wanted\n      " + "\n      ".join(want)])
+            if stored(case["registry"]) != after:
+                problems.append(f"Wait afterwards {stored(case['registry'])}, wanted {after}")
+            if problems:
+                failed += 1
+                print(f"FAIL [{'Thumb' if thumb_stubs else 'ARM'} COREDLL] {name}: "
+                      + "; ".join(problems))
+    print(f"{cases - failed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
