@@ -87,14 +87,13 @@ armv4i_assembly() {
     END { exit bad }' "$work/v4t.s"
 }
 
-# The imports: COREDLL.dll's functions by name.
+# Link, importing COREDLL.dll's functions by name.
 if [[ $cpu == armv4i ]]; then
   bin=$WINCE_BINUTILS/bin/arm-wince-pe
   llvm-link "$work"/*.ll -o "$work/all.bc"
   llvm-dis "$work/all.bc" -o "$work/all.ll"
   armv4i_assembly "$work/all.ll" >"$work/program.s"
-  "$bin-as" -mcpu=arm7tdmi -o "$work/program.o" \
-    "$work/program.s"
+  "$bin-as" -mcpu=arm7tdmi -o "$work/program.o" "$work/program.s"
   # The library holds only the import entries (DATA); each call goes through
   # a thunk of ours that enters COREDLL with bx, so a Thumb COREDLL works:
   # dlltool's ARM thunks load the PC, which does not interwork on ARMv4T.
@@ -110,17 +109,17 @@ if [[ $cpu == armv4i ]]; then
           "$name" "$name" "$name"
       done
   } >"$work/thunks.s"
-  "$bin-as" -mcpu=arm7tdmi -o "$work/thunks.o" \
-    "$work/thunks.s"
+  "$bin-as" -mcpu=arm7tdmi -o "$work/thunks.o" "$work/thunks.s"
   "$bin-ld" --subsystem "wince:$subsystem" --entry OlmInitStartup \
-    --image-base 0x10000 --stack 0x10000,0x1000 --enable-reloc-section -s \
+    --image-base 0x10000 --stack 0x10000,0x1000 --enable-reloc-section \
+    --fatal-warnings -s \
     -o "$out" "$work/program.o" "$work/thunks.o" "${objects[@]}" \
     "$work/libcoredll.a"
 else
   llvm-dlltool -m arm -d "$here/coredll.def" -l "$work/libcoredll.a"
   clang++ --target=$target -fuse-ld=lld -nostdlib \
     -Wl,--entry=OlmInitStartup,--subsystem,windows:$subsystem \
-    -Wl,--stack,0x10000,--image-base,0x10000,--gc-sections -s \
+    -Wl,--stack,0x10000,--image-base,0x10000,--gc-sections,--fatal-warnings -s \
     -o "$out" "${objects[@]}" "$work/libcoredll.a"
 fi
 
