@@ -63,18 +63,26 @@ cp "$build/OlmInit.exe" "$build/tests/wine_e2e.exe" "$drive/olm_tools/"
 # Whether this machine runs 32-bit Windows programs is only known by starting
 # one: some kernels cannot execute 32-bit x86 code at all (Wine then falls
 # back to a wow64 mode that finds no syswow64), and where qemu-i386 stands in
-# for them (Debian 12's 7.2), Wine's 32-bit side stalls.
+# for them through binfmt_misc, Wine's 32-bit side stalls or fails.
 if [[ ${3:-} == x86 ]]; then
   probe=0
-  WINEDEBUG=err+all timeout 60 wine64 'C:\olm_tools\wine_e2e.exe' --sleep 0 \
-    >"$work/probe.log" 2>&1 || probe=$?
-  loader=0
-  ((probe == 0 || probe == 124)) || /usr/lib/wine/wine --version >/dev/null 2>&1 || loader=$?
+  WINEDEBUG=err+all WINELOADER=$WINE64_LOADER timeout 60 "$WINE64_LOADER" \
+    'C:\olm_tools\wine_e2e.exe' --sleep 0 >"$work/probe.log" 2>&1 || probe=$?
+  loader=0 emulated=
+  if ((probe != 0)); then
+    /usr/lib/wine/wine --version >/dev/null 2>&1 || loader=$?
+    emulated=$(grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* || true)
+  fi
+  skip="the x86 groups cannot run here"
   if ((probe == 124)); then
-    echo "run_wine_tests: a 32-bit Windows program started but did not end in 60 s (32-bit x86 code emulated?); the x86 groups cannot run here"
+    echo "run_wine_tests: a 32-bit Windows program started but did not end in 60 s${emulated:+ (32-bit code runs through qemu-i386: $emulated)}; $skip"
     exit 77
   elif ((probe != 0 && loader == 126)); then
-    echo "run_wine_tests: this machine cannot execute 32-bit x86 code (Exec format error); the x86 groups cannot run here"
+    echo "run_wine_tests: this machine cannot execute 32-bit x86 code (Exec format error); $skip"
+    exit 77
+  elif ((probe != 0)) && [[ -n $emulated ]]; then
+    echo "run_wine_tests: 32-bit x86 code runs here only through qemu-i386 ($emulated), and a 32-bit Windows program failed on it; $skip"
+    grep -m3 'err:' "$work/probe.log" || true
     exit 77
   elif ((probe != 0)); then
     echo "run_wine_tests: a 32-bit Windows program failed with status $probe:" >&2
