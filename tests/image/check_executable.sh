@@ -56,8 +56,8 @@ fi
 wanted=$(sed -n '1,/^EXPORTS/d;/^[A-Za-z]/p' "$3" | sort | tr '\n' ' ')
 symbols=$(sed -n 's/^ *Symbol: \(.*\) ([0-9]*)$/\1/p' <<<"$headers" | sort | tr '\n' ' ')
 entry=$(($(field AddressOfEntryPoint)))
-text_start=$(llvm-readobj --sections "$exe" | awk '/Name: .text/ {t=1} t && /VirtualAddress:/ {print $2; exit}')
-text_size=$(llvm-readobj --sections "$exe" | awk '/Name: .text/ {t=1} t && /VirtualSize:/ {print $2; exit}')
+text_start=$(awk '/Name: .text/ {t=1} t && /VirtualAddress:/ {print $2; exit}' <<<"$headers")
+text_size=$(awk '/Name: .text/ {t=1} t && /VirtualSize:/ {print $2; exit}' <<<"$headers")
 echo "entry $(printf '0x%X' "$entry"), subsystem version $(field MajorSubsystemVersion).$(field MinorSubsystemVersion)"
 check 'grep -q "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_CE_GUI (0x9)" <<<"$headers"' "Windows CE GUI subsystem"
 check '[[ $(field MajorSubsystemVersion).$(field MinorSubsystemVersion) == "$subsystem" ]]' "subsystem version $subsystem"
