@@ -75,9 +75,10 @@ class Coredll:
         return len(units)
 
     def key(self, name, root, sub_key, reserved, sam):
+        path = self.text(sub_key)
         self.rule(root == HKLM and reserved == 0, f"{name}: root {root:#x}, reserved {reserved}")
-        self.calls.append(f"{name} {self.text(sub_key)} {sam:#x}")
-        return self.text(sub_key).lower()
+        self.calls.append(f"{name} {path} {sam:#x}")
+        return path.lower()
 
     def RegOpenKeyExW(self, root, sub_key, options, sam, result):
         path = self.key("RegOpenKeyExW", root, sub_key, options, sam)

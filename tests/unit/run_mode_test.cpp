@@ -72,15 +72,6 @@ TEST_F(LauncherTest, WaitsForTheStoredDelayThenLaunches) {
   }
 }
 
-TEST_F(LauncherTest, UnreadableKeyIsNoDelay) {
-  fake_.open_fails = true;
-  StoreWait(4, {0xF4, 0x01, 0, 0});
-  EXPECT_EQ(Run(L""), 0);
-  EXPECT_TRUE(fake_.waits.empty());
-  EXPECT_EQ(fake_.starts.size(), 1u);
-  EXPECT_TRUE(fake_.boxes.empty());
-}
-
 TEST_F(LauncherTest, AnyTextButTheSwitchRunsAndIsNotPassedOn) {
   const wchar_t* const texts[] = {nullptr, L"",     L" -w500",     L"\t/w500",
                                   L"/x",   L"w500", L"-x500",      L"-",
