@@ -1,6 +1,22 @@
+# Installs the Debian packages the scripts need. Sourced by the scripts
+# beside it.
+
+# apt_update: refreshes the package indexes, a few times over. A mirror in
+# the middle of a sync can break one index for hours while the others serve:
+# then it warns with apt's own lines and goes on with the indexes apt has.
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    apt-get update -qq >"$apt_log" 2>&1 && return 0
+    ((try < 3)) && sleep "${OLM_APT_RETRY_SECONDS:-5}"
+  done
+  echo "$(basename "$0"): warning: apt-get update failed; going on with the indexes apt has:" >&2
+  grep -E '^(E|W|Err):' "$apt_log" | sed 's/^/  /' >&2 || true
+}
+
 # require_packages NAME...: installs the Debian packages that are missing,
-# as root; otherwise names them and fails. A NAME:i386 adds that
-# architecture to dpkg first (it stays). Sourced by the scripts beside it.
+# as root; otherwise names them and fails. An install that fails names the
+# packages and apt's reason.
 require_packages() {
   local missing=() p
   for p in "$@"; do
@@ -13,10 +29,59 @@ require_packages() {
     exit 1
   fi
   echo "$(basename "$0"): installing ${missing[*]}"
-  if [[ " ${missing[*]}" == *:i386* ]] &&
-     ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
+  local apt_log
+  apt_log=$(mktemp)
+  apt_update
+  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" \
+      >"$apt_log" 2>&1; then
+    echo "$(basename "$0"): could not install ${missing[*]}:" >&2
+    grep -E '^(E|W|Err):' "$apt_log" | sed 's/^/  /' >&2 || tail -5 "$apt_log" >&2
+    rm -f "$apt_log"
+    exit 1
   fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  rm -f "$apt_log"
+}
+
+# runs_x86_32: whether the kernel executes 32-bit x86 programs, asked of a
+# 93-byte static i386 ELF that only calls exit(0). Wine cannot tell: without
+# wine32:i386 it has no 32-bit side to try.
+runs_x86_32() {
+  local probe status=0
+  probe=$(mktemp)
+  printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0'\
+'\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10'\
+'\0\200\4\10\135\0\0\0\135\0\0\0\5\0\0\0\0\20\0\0\270\1\0\0\0\61\333\315\200' \
+    >"$probe"
+  chmod +x "$probe"
+  "$probe" 2>/dev/null || status=$?
+  rm -f "$probe"
+  return "$status"
+}
+
+# require_wine32: installs wine32:i386 where the kernel executes 32-bit x86
+# code, adding the i386 architecture to dpkg for it (it stays). When apt
+# cannot install it, the architecture this step added goes again, so apt
+# works as before, and OLM_WINE32_MISSING says why for the x86 Wine groups.
+require_wine32() {
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed' &&
+    return 0
+  runs_x86_32 || return 0
+  [[ $(id -u) -eq 0 ]] || return 0  # the x86 groups say it is missing
+  local added= apt_log
+  apt_log=$(mktemp)
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    added=1
+  fi
+  echo "$(basename "$0"): installing wine32:i386"
+  apt_update
+  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine32:i386 \
+      >"$apt_log" 2>&1; then
+    local reason
+    reason=$(grep -m1 -E '^(E|Err):' "$apt_log" || tail -1 "$apt_log")
+    export OLM_WINE32_MISSING="wine32:i386 could not be installed: $reason"
+    echo "$(basename "$0"): warning: $OLM_WINE32_MISSING" >&2
+    [[ -z $added ]] || dpkg --remove-architecture i386
+  fi
+  rm -f "$apt_log"
 }

@@ -14,6 +14,15 @@ if [[ ${3:-} == x86 ]]; then
   export OLM_SYSTEM_FOLDER=syswow64 OLM_REG_VIEW=/reg:32 OLM_OTHER_REG_VIEW=/reg:64
   regedit='C:\windows\syswow64\regedit.exe'
   if [[ ! -x /usr/lib/wine/wine ]]; then
+    source "$(dirname "$0")/../../scripts/lib/packages.sh"
+    skip="the x86 groups cannot run here"
+    if ! runs_x86_32; then
+      echo "run_wine_tests: this machine cannot execute 32-bit x86 code (Exec format error); $skip"
+      exit 77
+    elif [[ -n ${OLM_WINE32_MISSING:-} ]]; then
+      echo "run_wine_tests: no 32-bit Wine: $OLM_WINE32_MISSING; $skip"
+      exit 77
+    fi
     echo "run_wine_tests: wine32:i386 is missing" >&2
     [[ ${CI:-} == true ]] && exit 1
     exit 77

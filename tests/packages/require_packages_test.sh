@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The package install step against stand-ins for apt-get, dpkg, dpkg-query
+# and id: every outcome of a broken index, a refused install and a kernel
+# without 32-bit x86 execution.
+set -euo pipefail
+lib=$(cd "$(dirname "$0")/../../scripts/lib" && pwd)/packages.sh
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/bin"
+
+# Each stand-in logs its call; APT_* say what fails.
+stand_in() { printf '#!/bin/bash\necho "%s $*" >>"$CALLS"\n%s\n' "$1" "$2" >"$work/bin/$1"; chmod +x "$work/bin/$1"; }
+stand_in apt-get '
+if [[ $1 == update* || $2 == update ]]; then
+  [[ -z $APT_UPDATE_FAILS ]] && exit 0
+  echo "E: Failed to fetch .../binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"; exit 100
+fi
+for p in "$@"; do
+  [[ " $APT_REFUSES " == *" $p "* ]] && { echo "E: Unable to correct problems, you have held broken packages."; exit 100; }
+done; exit 0'
+stand_in dpkg '[[ $1 == --print-foreign-architectures ]] && echo "$DPKG_ARCHES"; exit 0'
+stand_in dpkg-query 'exit 1'
+stand_in id 'echo 0'
+
+# name | environment | no 32-bit execution | status | wanted in the output
+# and calls (';' between) | not wanted
+cases=(
+  "healthy|||0|apt-get install -y -qq cmake wine;dpkg --add-architecture i386;apt-get install -y -qq wine32:i386;missing=$|remove-architecture;warning"
+  "broken index|APT_UPDATE_FAILS=1||0|warning: apt-get update failed;E: Failed to fetch;apt-get install -y -qq cmake wine;missing=$|"
+  "refused needed package|APT_REFUSES=wine||1|could not install cmake wine;held broken packages|wine32"
+  "refused i386 install|APT_REFUSES=wine32:i386||0|missing=wine32:i386 could not be installed: E: Unable to correct;dpkg --remove-architecture i386|"
+  "refused i386, architecture already there|APT_REFUSES=wine32:i386 DPKG_ARCHES=i386||0|missing=wine32:i386 could not be installed|--add-architecture;--remove-architecture"
+  "no 32-bit execution||yes|0|missing=$|add-architecture;qq wine32"
+)
+passed=0 failed=0
+for row in "${cases[@]}"; do
+  IFS='|' read -r name environment no32 status wanted unwanted <<<"$row"
+  : >"$work/calls"
+  got=0
+  out=$(env -i PATH="$work/bin:$PATH" CALLS="$work/calls" OLM_APT_RETRY_SECONDS=0 \
+    APT_UPDATE_FAILS= APT_REFUSES= DPKG_ARCHES= $environment bash -ec '
+      source "$1"
+      [[ -n $2 ]] && runs_x86_32() { return 126; }
+      require_packages cmake wine
+      require_wine32
+      echo "missing=${OLM_WINE32_MISSING:-}"' - "$lib" "$no32" 2>&1) || got=$?
+  text="$out"$'\n'"$(cat "$work/calls")"
+  problems=()
+  ((got == status)) || problems+=("status $got, wanted $status")
+  IFS=';' read -ra patterns <<<"$wanted"
+  for p in "${patterns[@]}"; do grep -qe "$p" <<<"$text" || problems+=("no '$p'"); done
+  IFS=';' read -ra patterns <<<"$unwanted"
+  for p in "${patterns[@]}"; do ! grep -qe "$p" <<<"$text" || problems+=("unwanted '$p'"); done
+  if ((${#problems[@]})); then
+    failed=$((failed + 1))
+    printf 'FAIL %s: %s\n%s\n' "$name" "${problems[*]}" "$text"
+  else
+    passed=$((passed + 1))
+  fi
+done
+echo "$passed passed, $failed failed"
+((failed == 0))
