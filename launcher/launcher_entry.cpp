@@ -24,8 +24,10 @@ Dword FindModulePath(Platform& platform, void* instance,
                      wchar_t (&path)[kBufferUnits]) {
   Dword length =
       platform.GetModuleFileNameW(instance, path, kModulePathCapacity);
-  // A failed query leaves nothing to search; a full one may have cut the path.
-  if (length == 0 || length >= kModulePathCapacity)
+  // A failed query leaves nothing to search. A path of capacity - 1 units
+  // or more may have been cut (Windows CE 5.0 answers a cut one with
+  // capacity - 1), and a cut path names another file.
+  if (length == 0 || length >= kModulePathCapacity - 1)
     return kNoExtension;
   path[length] = L'\0';
   return FindExtension(path);

@@ -27,9 +27,14 @@ const Dword kMbIconExclamation = 0x30;
 class Platform {
  public:
   // Writes the full path of the executable behind `instance` into `path`,
-  // at most `capacity` units with the terminator. Returns the units written
-  // without the terminator; 0 on failure; `capacity` when the path was cut,
-  // in which case `path` may hold no terminator.
+  // at most `capacity` units with the terminator, and returns its length
+  // without the terminator; 0 on failure. A path that needs `capacity`
+  // units or more is answered differently by each system:
+  //   Windows CE 5.0: cut to capacity - 1 units, terminated; returns
+  //     capacity - 1, as for a whole path of that length.
+  //   Windows CE 6.0 to Compact 2013: writes nothing and returns 0.
+  //   Desktop: returns capacity; cut to capacity - 1 units and terminated,
+  //     or on Windows XP cut to capacity units with no terminator.
   virtual Dword GetModuleFileNameW(void* instance, wchar_t* path,
                                    Dword capacity) = 0;
 

@@ -31,10 +31,18 @@ Dword FakePlatform::GetModuleFileNameW(void*, wchar_t* path, Dword capacity) {
   std::fill(path, path + capacity, kPoisonUnit);
   if (module_path_query_fails)
     return 0;
-  // Like Windows XP and CE: a cut path fills the buffer with no terminator.
   if (module_path.size() >= capacity) {
-    std::memcpy(path, module_path.data(), capacity * sizeof(wchar_t));
-    return capacity;
+    switch (module_name_system) {
+      case ModuleNameSystem::kCe5:  // cut, terminated, as if whole
+        std::memcpy(path, module_path.data(), (capacity - 1) * sizeof(wchar_t));
+        path[capacity - 1] = L'\0';
+        return capacity - 1;
+      case ModuleNameSystem::kCe6:  // nothing written
+        return 0;
+      case ModuleNameSystem::kDesktopXp:  // the buffer full, unterminated
+        std::memcpy(path, module_path.data(), capacity * sizeof(wchar_t));
+        return capacity;
+    }
   }
   std::memcpy(path, module_path.c_str(),
               (module_path.size() + 1) * sizeof(wchar_t));

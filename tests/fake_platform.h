@@ -17,6 +17,9 @@ const wchar_t kExpectedWaitKeyPath[] =
     L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit";
 const wchar_t kExpectedWaitValueName[] = L"Wait";
 
+// How GetModuleFileNameW answers a path that does not fit.
+enum class ModuleNameSystem { kCe5, kCe6, kDesktopXp };
+
 struct RegistryValue {
   Dword type;
   std::vector<unsigned char> bytes;
@@ -49,6 +52,7 @@ class FakePlatform : public Platform {
   // What the system holds; tests set these up.
   std::wstring module_path = L"\\Windows\\OlmInit.exe";
   bool module_path_query_fails = false;
+  ModuleNameSystem module_name_system = ModuleNameSystem::kCe5;
   std::map<std::wstring, std::map<std::wstring, RegistryValue>> registry;
   bool open_fails = false;
   bool create_fails = false;

@@ -120,12 +120,12 @@ TEST_F(LauncherTest, BatchPathIsTheModulePathWithExtensionBat) {
       {"empty path", L"", L""},
       // The command line holds 5 units and a terminator besides the batch
       // path, so a '.' at 118 is the last that fits.
-      {"dot at 118", PathWithDotAt(118, L"exe1234"),
+      {"dot at 118", PathWithDotAt(118, L"exe123"),
        PathWithDotAt(118, L"bat")},
       {"dot at 119", PathWithDotAt(119, L"exe"), L""},
       {"126 units", PathWithDotAt(122, L"exe"), L""},
-      {"126 units, dot at 118", PathWithDotAt(118, L"exe1234"),
-       PathWithDotAt(118, L"bat")},
+      {"126 units may be cut, dot at 118", PathWithDotAt(118, L"exe1234"),
+       L""},
       {"127 units is cut", PathWithDotAt(123, L"exe"), L""},
       {"far too long", PathWithDotAt(100, std::wstring(200, L'e')), L""},
   };
@@ -148,7 +148,8 @@ TEST_F(LauncherTest, BatchPathIsTheModulePathWithExtensionBat) {
 }
 
 // Every path length around the buffer's bounds, with extensions of 0 to 5
-// units: the module path must fit 126 units, and /C "<batch path>" 127.
+// units: the module path must fit 125 units (126 may have been cut), and
+// /C "<batch path>" 127.
 TEST_F(LauncherTest, PathsAroundTheBufferBoundsLaunchOnlyWhenWhole) {
   for (size_t length = 116; length <= 130; ++length) {
     for (size_t extension = 0; extension <= 5; ++extension) {
@@ -159,7 +160,7 @@ TEST_F(LauncherTest, PathsAroundTheBufferBoundsLaunchOnlyWhenWhole) {
       fake_.module_path = PathWithDotAt(dot, std::wstring(extension, L'x'));
       ASSERT_EQ(fake_.module_path.size(), length);
       std::wstring command_line = L"/C \"" + PathWithDotAt(dot, L"bat") + L"\"";
-      bool fits = length <= 126 && command_line.size() <= 127;
+      bool fits = length <= 125 && command_line.size() <= 127;
       EXPECT_EQ(Run(L""), fits ? 0 : -1);
       if (fits) {
         ASSERT_EQ(fake_.starts.size(), 1u);
@@ -176,14 +177,25 @@ struct UnusableModuleCase {
   const char* name;
   std::wstring module_path;
   bool query_fails;
+  ModuleNameSystem system = ModuleNameSystem::kCe5;
 };
+
+// A file name that a cut would leave with another extension's '.'.
+const std::wstring kCutToToolsBat = L"\\Flash Disk\\" + std::wstring(100, L'a') +
+                                    L"\\Tools.v2-archive-2015\\OlmInit.exe";
 
 TEST_F(LauncherTest, UnusableModulePathEndsBeforeTheRegistryInEitherMode) {
   const UnusableModuleCase cases[] = {
       {"no dot", L"\\Windows\\OlmInit", false},
       {"query fails", L"\\Windows\\OlmInit.exe", true},
-      // Fills the 127 units asked for: it may have been cut.
+      // Fills the units asked for but the terminator: it may have been cut.
+      {"126 units", PathWithDotAt(122, L"exe"), false},
       {"127 units", PathWithDotAt(123, L"exe"), false},
+      {"146 units, CE 5.0", kCutToToolsBat, false},
+      {"146 units, CE 6.0", kCutToToolsBat, false, ModuleNameSystem::kCe6},
+      {"146 units, XP", kCutToToolsBat, false, ModuleNameSystem::kDesktopXp},
+      {"167 units, CE 5.0",
+       L"\\Windows\\Olm." + std::wstring(150, L'a') + L".exe", false},
   };
   const wchar_t* const texts[] = {L"", L"-w500"};
   for (const UnusableModuleCase& c : cases) {
@@ -192,6 +204,7 @@ TEST_F(LauncherTest, UnusableModulePathEndsBeforeTheRegistryInEitherMode) {
       fake_ = FakePlatform();
       fake_.module_path = c.module_path;
       fake_.module_path_query_fails = c.query_fails;
+      fake_.module_name_system = c.system;
       EXPECT_EQ(Run(text), -1);
       EXPECT_EQ(fake_.module_path_capacity, 127u);
       ExpectOneBox(kUnexpected, kStartCaption);
