@@ -9,10 +9,18 @@ an unaligned word or halfword access (old ARM cores fault or rotate; the
 emulator does neither), a handle left open, or a stub entered in the other
 instruction set than its own (a call that does not interwork).
 
+The launcher writes into stack memory that starts filled with a non-zero
+pattern, so a text it leaves unterminated shows.
+
 Usage: ce_device.py EXE armv4i|armv7           the table
        ce_device.py EXE armv7 --show ARG...    one start per ARG, calls shown
+       ce_device.py EXE armv4i|armv7 --replay REPLAY DIR...
+           each fuzz input in DIR (tests/fuzz/fuzz_input.h) run on the device
+           and compared with what the host's REPLAY program prints of it
 """
+import functools
 import os
+import subprocess
 import struct
 import sys
 
@@ -35,10 +43,11 @@ class Coredll:
     """The imports, each named as the API, its arguments read by the ARM
     calling convention; a case asks for a failure by the function's name."""
 
-    def __init__(self, uc, registry, module, fail, flush):
-        self.uc, self.registry, self.module, self.fail, self.flush = (
-            uc, registry, module, fail, flush)
+    def __init__(self, uc, registry, module, fail, flush, system):
+        self.uc, self.registry, self.module, self.fail, self.flush, self.system = (
+            uc, registry, module, fail, flush, system)
         self.calls, self.breaches, self.handles, self.status = [], [], {}, None
+        self.boxes, self.waits, self.starts = [], [], []
         self.serial = 0x1000
 
     def arg(self, i):
@@ -69,9 +78,14 @@ class Coredll:
 
     def GetModuleFileNameW(self, module, buffer, size):
         self.rule(module == BASE, "GetModuleFileNameW: not the instance handle")
-        units = self.module[: max(size, 1) - 1]  # cut to fit, terminated
-        self.uc.mem_write(buffer, (units + "\0").encode("utf-16-le"))
         self.calls.append(f"GetModuleFileNameW {size}")
+        # A path that does not fit: CE 5.0 cuts it to size - 1 units,
+        # terminated, as if whole; CE 6.0 to 2013 write nothing.
+        if "GetModuleFileNameW" in self.fail or (
+                self.system == "ce6" and len(self.module) >= size):
+            return 0
+        units = self.module[: max(size, 1) - 1]
+        self.uc.mem_write(buffer, (units + "\0").encode("utf-16-le", "surrogatepass"))
         return len(units)
 
     def key(self, name, root, sub_key, reserved, sam):
@@ -82,6 +96,8 @@ class Coredll:
 
     def RegOpenKeyExW(self, root, sub_key, options, sam, result):
         path = self.key("RegOpenKeyExW", root, sub_key, options, sam)
+        if "RegOpenKeyExW" in self.fail:
+            return 5  # ERROR_ACCESS_DENIED
         if path not in self.registry:
             return 2  # ERROR_FILE_NOT_FOUND
         self.put(result, self.open_handle("key:" + path))
@@ -149,6 +165,7 @@ class Coredll:
 
     def Sleep(self, milliseconds):
         self.calls.append(f"Sleep {milliseconds}")
+        self.waits.append(milliseconds)
 
     def CreateProcessW(self, application, line, process_security, thread_security, inherit,
                        flags, environment, directory, startup, info):
@@ -158,6 +175,7 @@ class Coredll:
                             (startup, "start-up information")):
             self.rule(value == 0, f"CreateProcessW: {what} not NULL or 0")
         self.calls.append(f"CreateProcessW {self.text(application)} {self.text(line)}")
+        self.starts.append((self.text(application), self.text(line)))
         if "CreateProcessW" in self.fail:
             return 0
         for offset, value in enumerate((self.open_handle("process"), self.open_handle("thread"),
@@ -168,6 +186,7 @@ class Coredll:
     def MessageBoxW(self, owner, text, caption, style):
         self.rule(owner == 0, "MessageBoxW: an owner window")
         self.calls.append(f"MessageBoxW {self.text(text)}|{self.text(caption)}|{style:#x}")
+        self.boxes.append((self.text(text), self.text(caption), style))
         return 1  # IDOK
 
     def ExitThread(self, code):
@@ -176,16 +195,26 @@ class Coredll:
         self.uc.emu_stop()
 
 
+@functools.lru_cache(maxsize=None)
+def parse(path):
+    return pefile.PE(path)
+
+
 def load(path, cpu, thumb_stubs, case):
     """Maps the executable at BASE, points its imports at stubs and returns
     the CPU ready at the entry with WinMain's four arguments."""
-    pe = pefile.PE(path)
+    pe = parse(path)
+    argument = case.get("argument")
+    arguments_size = ((0 if argument is None else 2 * len(argument)) + 2 + 0xFFF) & ~0xFFF
     model = A.UC_CPU_ARM_TI925T if cpu == "armv4i" else A.UC_CPU_ARM_CORTEX_A9
     uc = unicorn.Uc(unicorn.UC_ARCH_ARM, unicorn.UC_MODE_ARM)
     uc.ctl_set_cpu_model(model)
     size = (pe.OPTIONAL_HEADER.SizeOfImage + 0xFFF) & ~0xFFF
-    for address, length in ((BASE, size), (STUBS, 0x2000), (STACK, 0x10000), (ARGS, 0x1000)):
+    for address, length in ((BASE, size), (STUBS, 0x2000), (STACK, 0x10000),
+                            (ARGS, arguments_size)):
         uc.mem_map(address, length)
+    for address, length in ((STACK, 0x10000), (ARGS, arguments_size)):
+        uc.mem_write(address, b"\xa5" * length)  # memory is not zero on a device
     uc.mem_write(BASE, pe.header)
     for s in pe.sections:
         uc.mem_write(BASE + s.VirtualAddress, s.get_data()[: s.Misc_VirtualSize])
@@ -209,9 +238,11 @@ def load(path, cpu, thumb_stubs, case):
             elif entry.type != 0:
                 sys.exit(f"ce_device: relocation type {entry.type} is not known here")
     dll = Coredll(uc, case["registry"], case.get("module", MODULE),
-                  case.get("fail", ()), case.get("flush", 0))
+                  case.get("fail", ()), case.get("flush", 0), case.get("system", "ce5"))
     stubs = {}
-    for library in pe.DIRECTORY_ENTRY_IMPORT:
+    if not hasattr(pe, "DIRECTORY_ENTRY_IMPORT"):
+        dll.breaches.append("no import table")
+    for library in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         for imp in library.imports:
             stub = STUBS + 8 * len(stubs)
             # bx lr: what a COREDLL function ends with, in its own set
@@ -226,9 +257,8 @@ def load(path, cpu, thumb_stubs, case):
         uc.mem_protect(BASE + s.VirtualAddress, (s.Misc_VirtualSize + 0xFFF) & ~0xFFF, prot)
     uc.mem_protect(BASE, 0x1000, unicorn.UC_PROT_READ)
     uc.mem_protect(STUBS, 0x2000, unicorn.UC_PROT_READ | unicorn.UC_PROT_EXEC)
-    argument = case.get("argument")
     if argument is not None:
-        uc.mem_write(ARGS, (argument + "\0").encode("utf-16-le"))
+        uc.mem_write(ARGS, (argument + "\0").encode("utf-16-le", "surrogatepass"))
     for register, value in ((A.UC_ARM_REG_R0, BASE), (A.UC_ARM_REG_R1, 0),
                             (A.UC_ARM_REG_R2, 0 if argument is None else ARGS),
                             (A.UC_ARM_REG_R3, 5), (A.UC_ARM_REG_SP, STACK + 0x10000),
@@ -303,19 +333,26 @@ def folder(units):  # a module path of `units` units ending in \OlmInit.exe
 
 
 W500 = wait(4, "f4010000")
+# Cut to 126 units, it names \Flash Disk\aaa...\Tools.v2-a, whose batch file
+# is another.
+CUT_TO_TOOLS = "\\Flash Disk\\" + "a" * 100 + "\\Tools.v2-archive-2015\\OlmInit.exe"
 # name, argument text, setup, calls between the module path and the end, status,
 # Wait afterwards ("kind hex", "" for a key without it, None for no key)
-CASES = [(f"switch {a}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
-    "-w500", "/w500", "-W500", "/W500", "-w   500", "-w0x1F4", "-w0764", "-w+500")] + [
-    ("switch -w-1", "-w-1", {}, store("ffffffff"), 0, "4 ffffffff"),
-    ("switch -w0x12345678", "-w0x12345678", {}, store("78563412"), 0, "4 78563412"),
+CASES = [(f"switch {a!r}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
+    "-w500", "/w500", "-W500", "/W500", "-w   500", "-w\t500", "-w\r500", "-w\n\v\f 500",
+    "-w0x1F4", "-w0x1f4", "-w0X1F4", "-w0764", "-w+500")] + [
+    (f"switch {a}", a, {}, store(hexbytes), 0, f"4 {hexbytes}") for a, hexbytes in (
+        ("-w-1", "ffffffff"), ("-w0x12345678", "78563412"), ("-w0xabcdef", "efcdab00"),
+        ("-w4294967295", "ffffffff"), ("-w0xFFFFFFFF", "ffffffff"),
+        ("-w037777777777", "ffffffff"), ("-w-2147483648", "00000080"))] + [
     ("flush refused, stored all the same", "-w500", {"flush": 5}, store("f4010000"), 0,
      "4 f4010000"),
     ("refused key", "-w500", {"fail": ("RegCreateKeyExW",)}, CREATE + REG_ERROR, -1, None),
     ("refused store", "-w500", {"fail": ("RegSetValueExW",)},
      CREATE + ["RegSetValueExW Wait 4 f4010000", "RegCloseKey"] + REG_ERROR, -1, ""),
 ] + [(f"bad delay {a!r}", a, W500, [f"MessageBoxW {USAGE}|OlmInit|0x30"], -1, "4 f4010000")
-     for a in ("-w500 ", "-w", "-w   ", "-wabc", "-w0x")] + [
+     for a in ("-w500 ", "-w", "-w   ", "-wabc", "-w0x", "-w5:", "-w08", "-w4294967296",
+               "-w0x100000000", "-w040000000000", "-w-2147483649")] + [
     ("run, no key", "", {}, OPEN + LAUNCH, 0, None),
     ("run, no argument text", None, {}, OPEN + LAUNCH, 0, None),
     ("run, blank before -w500", " -w500", {}, OPEN + LAUNCH, 0, None),
@@ -329,6 +366,10 @@ CASES = [(f"switch {a}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
     ("run, Wait as text", "", wait(1, "350030003000"), READ + LAUNCH, 0, "1 350030003000"),
     ("run, Wait of two bytes", "", wait(4, "f401"), READ + ["Sleep 500"] + LAUNCH, 0,
      "4 f401"),
+    ("run, Wait of one byte", "", wait(3, "f4"), READ + ["Sleep 244"] + LAUNCH, 0, "3 f4"),
+    ("run, Wait of no bytes", "", wait(0, ""), READ + ["Sleep 0"] + LAUNCH, 0, "0 "),
+    ("run, Wait's bytes in place", "", wait(4, "78563412"), READ + ["Sleep 305419896"]
+     + LAUNCH, 0, "4 78563412"),
     ("refused start", "", {"fail": ("CreateProcessW",)}, OPEN + [
         f"CreateProcessW {CMD}",
         "MessageBoxW Create process '\\Windows\\cmd.exe' failed!|OLM Init Failure|0x30"],
@@ -336,6 +377,13 @@ CASES = [(f"switch {a}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
 ] + [(f"module {m} {a!r}", a, {"module": m}, NO_NAME, -1, None)
      for m in ("\\Windows\\OlmInit", "\\Olm.d\\OlmInit") for a in ("", "-w500")] + [
     ("module with %", "", {"module": "\\Windows\\a%b\\OlmInit.exe"}, OPEN + NO_NAME, -1, None),
+    ("module with % opening the extension", "", {"module": "\\Windows\\OlmInit.%xe"},
+     OPEN + LAUNCH, 0, None),
+] + [(f"module of {len(m)} units, {system}", a, {"module": m, "system": system}, NO_NAME,
+      -1, None) for m, system, a in (
+    (folder(126), "ce5", ""), (folder(126), "ce5", "-w500"), (CUT_TO_TOOLS, "ce5", ""),
+    (CUT_TO_TOOLS, "ce5", "-w500"), (CUT_TO_TOOLS, "ce6", ""),
+    ("\\Windows\\Olm." + "a" * 150 + ".exe", "ce5", ""))] + [
     ("batch path of 122 units", "", {"module": folder(122)}, OPEN + [
         f'CreateProcessW \\Windows\\cmd.exe /C "{folder(122)[:-3]}bat"', "CloseHandle",
         "CloseHandle"], 0, None),
@@ -346,12 +394,74 @@ CASES = [(f"switch {a}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
 def stored(registry):
     values = registry.get(KEY.lower())
     kind, value = (values or {}).get("Wait", (None, b""))
-    return None if values is None else f"{kind} {value.hex()}" if kind else ""
+    return None if values is None else "" if kind is None else f"{kind} {value.hex()}"
+
+
+# ---- fuzz inputs: the device against the host's replay program -----------
+ADDED_CAP = 3000  # inputs the fuzzer added; ~10 ms each per build
+
+
+def decode(data):
+    """A fuzz input as tests/fuzz/fuzz_input.h reads it, as a case."""
+    if len(data) < 2:
+        return None
+    flags, kind, length = data[0], data[1] & 0xF, (data[1] >> 4) % 10
+    value = data[2:2 + length] if length <= 8 else b""
+    units = data[2 + len(value):]
+    text = "".join(map(chr, struct.unpack(f"<{len(units) // 2}H", units[: len(units) // 2 * 2])))
+    module, zero, rest = text.partition("\0")
+    return {"module": module, "argument": rest.partition("\0")[0] if zero else None,
+            "fail": [name for bit, name in enumerate(("GetModuleFileNameW", "RegOpenKeyExW",
+                     "RegCreateKeyExW", "RegSetValueExW", "", "", "CreateProcessW"))
+                     if flags >> bit & 1 and name],
+            "flush": 5 if flags & 0x10 else 50 if flags & 0x20 else 0,
+            "registry": {KEY.lower(): {"Wait": (kind, value)} if length <= 8 else {}}
+            if flags & 0x80 else {}}
+
+
+def outcome(dll, registry):
+    """The line tests/fuzz/fuzz_replay.cpp prints for the same input."""
+    def text(t):
+        return "".join(c if 0x20 <= ord(c) < 0x7F else f"\\u{ord(c):04x}" for c in t)
+    status = dll.status - (dll.status >> 31 << 32)
+    after = stored(registry)
+    return (f"status {status}; boxes [{''.join(f' {text(t)}|{text(c)}|{s}' for t, c, s in dll.boxes)}"
+            f" ]; waits [{''.join(f' {w}' for w in dll.waits)} ]; starts ["
+            f"{''.join(f' {text(a)} {text(line)}' for a, line in dll.starts)} ]; Wait "
+            + ("no key" if after is None else after or "no value"))
+
+
+def replay(path, cpu, program, seeds, added):
+    inputs = sorted(os.path.join(seeds, f) for f in os.listdir(seeds))
+    if os.path.isdir(added):
+        inputs += sorted(os.path.join(added, f) for f in os.listdir(added))[:ADDED_CAP]
+    elif os.environ.get("CI") == "true":
+        print(f"ce_device: no fuzz inputs in {added} (scripts/fuzz adds them)")
+        return 1
+    host = dict(line.rstrip("\n").split(": ", 1) for line in subprocess.run(
+        [program] + inputs, check=True, capture_output=True, text=True,
+        errors="surrogateescape").stdout.splitlines(keepends=True))
+    failed = 0
+    for name in inputs:
+        with open(name, "rb") as f:
+            case = decode(f.read())
+        device = "not an input"
+        if case is not None:
+            dll = run(path, cpu, 1, case)
+            device = "; ".join(["BREACH " + b for b in dll.breaches]) or outcome(
+                dll, case["registry"])
+        if device != host[name]:
+            failed += 1
+            print(f"DIFFERENT {os.path.basename(name)}\n  host   {host[name]}\n  device {device}")
+    print(f"fuzz inputs through the device: {len(inputs) - failed} passed, {failed} failed")
+    return 1 if failed else 0
 
 
 def main():
     path, cpu = sys.argv[1:3]
     failed, cases = 0, 0
+    if sys.argv[3:4] == ["--replay"]:
+        return replay(path, cpu, *sys.argv[4:7])
     if sys.argv[3:4] == ["--show"]:  # one start per argument, one registry
         registry = {}
         for argument in sys.argv[4:]:

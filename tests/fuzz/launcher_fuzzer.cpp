@@ -1,12 +1,7 @@
 // Drives the whole launcher entry on the fake platform from one input and
 // aborts when any of the launcher's promises breaks.
 //
-// Input: byte 0 says which platform calls fail (bit 0 module path query,
-// 1 key open, 2 key create, 3 value set, 4 flush, 5 flush "not supported",
-// 6 process start) and bit 7 whether the key exists; byte 1 holds the
-// stored value's type (low nibble) and length (high nibble mod 10: 0 to 8
-// bytes, 9 for no value); then the value's bytes; then UTF-16LE units: the
-// module path, a zero unit, and the argument text (null without the zero).
+// The input's layout: fuzz_input.h.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +11,7 @@
 
 #include "launcher/launcher.h"
 #include "tests/fake_platform.h"
+#include "tests/fuzz/fuzz_input.h"
 
 namespace {
 
@@ -77,39 +73,17 @@ std::optional<std::wstring> ReferenceBatchPath(const std::wstring& module) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2)
+  olm::FuzzInput in;
+  if (!olm::DecodeFuzzInput(data, size, &in))
     return 0;
-  const uint8_t flags = data[0];
-  const Dword type = data[1] & 0x0F;
-  const size_t value_length = (data[1] >> 4) % 10;
-  size_t at = 2;
-  std::vector<unsigned char> value;
-  if (value_length <= 8) {
-    for (size_t i = 0; i < value_length && at < size; ++i)
-      value.push_back(data[at++]);
-  }
-  std::wstring units;
-  for (; at + 1 < size; at += 2)
-    units += wchar_t(data[at] | data[at + 1] << 8);
-  size_t zero = units.find(L'\0');
-  std::wstring module = units.substr(0, zero);
-  std::optional<std::wstring> argument;
-  if (zero != std::wstring::npos)
-    argument = units.substr(zero + 1).c_str();  // up to the next zero
+  const uint8_t flags = in.flags;
+  const size_t value_length = in.value_length;
+  const std::vector<unsigned char>& value = in.value;
+  const std::wstring& module = in.module;
+  const std::optional<std::wstring>& argument = in.argument;
 
   olm::FakePlatform fake;
-  fake.module_path = module;
-  fake.module_path_query_fails = flags & 0x01;
-  fake.open_fails = flags & 0x02;
-  fake.create_fails = flags & 0x04;
-  fake.set_fails = flags & 0x08;
-  fake.flush_result = flags & 0x10 ? 5 : flags & 0x20 ? 50 : 0;
-  fake.create_process_result = flags & 0x40 ? 0 : 1;
-  if (flags & 0x80) {
-    auto& key = fake.registry[olm::kExpectedWaitKeyPath];
-    if (value_length <= 8)
-      key[olm::kExpectedWaitValueName] = {type, value};
-  }
+  olm::SetUpFake(in, fake);
   std::optional<olm::RegistryValue> wait_before;
   if (fake.StoredWait())
     wait_before = *fake.StoredWait();
@@ -127,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           "at most one wait and one start");
 
   std::optional<std::wstring> batch = ReferenceBatchPath(module);
-  bool usable = !fake.module_path_query_fails && module.size() <= 126 &&
+  bool usable = !fake.module_path_query_fails && module.size() <= 125 &&
                 batch.has_value();
   if (!usable) {
     Require(status == -1 && fake.key_requests.empty() && fake.starts.empty() &&
