@@ -112,17 +112,19 @@ if [[ $cpu == armv4i ]]; then
   "$bin-as" -mcpu=arm7tdmi -o "$work/thunks.o" "$work/thunks.s"
   "$bin-ld" --subsystem "wince:$subsystem" --entry OlmInitStartup \
     --image-base 0x10000 --stack 0x10000,0x1000 --enable-reloc-section \
-    --fatal-warnings -s \
+    --fatal-warnings --no-insert-timestamp -s \
     -o "$out" "$work/program.o" "$work/thunks.o" "${objects[@]}" \
     "$work/libcoredll.a"
 else
   llvm-dlltool -m arm -d "$here/coredll.def" -l "$work/libcoredll.a"
   clang++ --target=$target -fuse-ld=lld -nostdlib \
     -Wl,--entry=OlmInitStartup,--subsystem,windows:$subsystem \
-    -Wl,--stack,0x10000,--image-base,0x10000,--gc-sections,--fatal-warnings -s \
+    -Wl,--stack,0x10000,--image-base,0x10000,--gc-sections,--fatal-warnings \
+    -Wl,--no-insert-timestamp -s \
     -o "$out" "${objects[@]}" "$work/libcoredll.a"
 fi
 
 pe=$(od -An -tu4 -j60 -N4 "$out" | tr -d ' ')
 put_bytes "$out" $((pe + 92)) 09 00
 [[ -z $machine ]] || put_bytes "$out" $((pe + 4)) "$machine" 01
+bash "$here/../pe_checksum.sh" "$out"
