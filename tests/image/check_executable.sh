@@ -3,8 +3,10 @@
 # from KERNEL32.dll and ADVAPI32.dll only, a version resource, and a size of
 # at most 8 KiB. A Windows CE build instead: subsystem WINDOWS_CE_GUI with
 # its version, imports of exactly coredll.def's functions by name, the CE
-# tools' 64 KiB stack at image base 0x10000, relocations, and, on a
-# disassembly, the entry's instruction set and nothing newer than the CPU.
+# tools' 64 KiB stack at image base 0x10000, relocations, what the CE
+# loaders check (ce_loader_rules.py), and, on a disassembly, the entry's
+# instruction set and nothing newer than the CPU. Every build: no link time
+# stamp, and a checksum that is the file's.
 # Usage: check_executable.sh EXE MACHINE          (AMD64, I386, ARM64, ARMNT)
 #        check_executable.sh EXE armv4i|armv7 COREDLL_DEF OBJDUMP
 set -euo pipefail
@@ -14,8 +16,9 @@ case $machine in
   armv4i) ce=$machine machine=THUMB subsystem='4.10' ;;
   armv7) ce=$machine machine=ARMNT subsystem='8.0' ;;
 esac
-for tool in llvm-readobj ${4:-}; do
-  if ! command -v "$tool" >/dev/null; then
+for tool in llvm-readobj ${4:-} pefile; do
+  if ! command -v "$tool" >/dev/null &&
+     ! /usr/bin/python3 -c "import $tool" 2>/dev/null; then
     if [[ ${CI:-} == true ]]; then
       echo "check_executable: $tool is missing" >&2
       exit 1
@@ -26,7 +29,7 @@ for tool in llvm-readobj ${4:-}; do
 done
 
 headers=$(llvm-readobj --file-headers --sections --coff-imports \
-  --coff-resources "$exe")
+  --coff-resources "$exe" 2>&1) || true  # the rows below say what is wrong
 size=$(stat -c %s "$exe")
 imports=$(sed -n 's/^  Name: //p' <<<"$headers" | sort | tr '\n' ' ')
 echo "$exe: $size bytes, machine $machine, imports: $imports"
@@ -45,6 +48,13 @@ field() { sed -n "s/^ *$1: //p" <<<"$headers" | head -1; }
 check 'grep -q "Machine: IMAGE_FILE_MACHINE_$machine (" <<<"$headers"' "machine $machine"
 check 'grep -q "Type: VERSIONINFO" <<<"$headers"' "version resource"
 check '((size <= 8192))' "at most 8192 bytes"
+stamp=$(field TimeDateStamp)
+checksum_ok() {
+  /usr/bin/python3 -c 'import pefile, sys
+sys.exit(not pefile.PE(sys.argv[1]).verify_checksum())' "$exe"
+}
+check '[[ $stamp == *"(0x0)" ]]' "no link time stamp (got $stamp)"
+check checksum_ok "a checksum that is the file's own"
 if [[ -z $ce ]]; then
   check 'grep -q "Subsystem: IMAGE_SUBSYSTEM_WINDOWS_GUI" <<<"$headers"' "GUI subsystem"
   check '[[ $imports == "ADVAPI32.dll KERNEL32.dll " ]]' "imports only KERNEL32.dll and ADVAPI32.dll"
@@ -67,6 +77,11 @@ check '(($(field SizeOfStackReserve) == 65536))' "64 KiB stack reserve"
 check '(($(field ImageBase) == 0x10000))' "image base 0x10000"
 check 'grep -q "Name: .reloc" <<<"$headers"' "relocations, for a load elsewhere"
 check '((entry >= text_start && entry < text_start + text_size))' "entry inside .text"
+
+# What the CE loaders and the image tool check, from a table beside this.
+rules=$(/usr/bin/python3 "$(dirname "$0")/ce_loader_rules.py" "$exe" "$ce") || true
+grep '^FAIL' <<<"$rules" || true
+check '[[ $rules == *" passed, 0 failed" ]]' "what the CE loaders check: $(tail -1 <<<"$rules")"
 
 code=$("$4" -d "$exe" 2>&1)
 if [[ $ce == armv4i ]]; then
