@@ -351,8 +351,8 @@ CASES = [(f"switch {a!r}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
     ("refused store", "-w500", {"fail": ("RegSetValueExW",)},
      CREATE + ["RegSetValueExW Wait 4 f4010000", "RegCloseKey"] + REG_ERROR, -1, ""),
 ] + [(f"bad delay {a!r}", a, W500, [f"MessageBoxW {USAGE}|OlmInit|0x30"], -1, "4 f4010000")
-     for a in ("-w500 ", "-w", "-w   ", "-wabc", "-w0x", "-w5:", "-w08", "-w4294967296",
-               "-w0x100000000", "-w040000000000", "-w-2147483649")] + [
+     for a in ("-w500 ", "-w", "-w   ", "-wabc", "-w0x", "-w5:", "-w0x1F4:", "-w08",
+               "-w4294967296", "-w0x100000000", "-w040000000000", "-w-2147483649")] + [
     ("run, no key", "", {}, OPEN + LAUNCH, 0, None),
     ("run, no argument text", None, {}, OPEN + LAUNCH, 0, None),
     ("run, blank before -w500", " -w500", {}, OPEN + LAUNCH, 0, None),
