@@ -423,12 +423,13 @@ def outcome(dll, registry):
     """The line tests/fuzz/fuzz_replay.cpp prints for the same input."""
     def text(t):
         return "".join(c if 0x20 <= ord(c) < 0x7F else f"\\u{ord(c):04x}" for c in t)
-    status = dll.status - (dll.status >> 31 << 32)
+    boxes = "".join(f" {text(t)}|{text(c)}|{style}" for t, c, style in dll.boxes)
+    waits = "".join(f" {w}" for w in dll.waits)
+    starts = "".join(f" {text(a)} {text(line)}" for a, line in dll.starts)
     after = stored(registry)
-    return (f"status {status}; boxes [{''.join(f' {text(t)}|{text(c)}|{s}' for t, c, s in dll.boxes)}"
-            f" ]; waits [{''.join(f' {w}' for w in dll.waits)} ]; starts ["
-            f"{''.join(f' {text(a)} {text(line)}' for a, line in dll.starts)} ]; Wait "
-            + ("no key" if after is None else after or "no value"))
+    wait = "no key" if after is None else after or "no value"
+    status = dll.status - (dll.status >> 31 << 32)
+    return f"status {status}; boxes [{boxes} ]; waits [{waits} ]; starts [{starts} ]; Wait {wait}"
 
 
 def replay(path, cpu, program, seeds, added):
