@@ -14,6 +14,11 @@ apt_update() {
   grep -E '^(E|W|Err):' "$apt_log" | sed 's/^/  /' >&2 || true
 }
 
+# apt_install NAME...: installs the packages, apt's words kept in $apt_log.
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >"$apt_log" 2>&1
+}
+
 # require_packages NAME...: installs the Debian packages that are missing,
 # as root; otherwise names them and fails. An install that fails names the
 # packages and apt's reason.
@@ -32,8 +37,7 @@ require_packages() {
   local apt_log
   apt_log=$(mktemp)
   apt_update
-  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" \
-      >"$apt_log" 2>&1; then
+  if ! apt_install "${missing[@]}"; then
     echo "$(basename "$0"): could not install ${missing[*]}:" >&2
     grep -E '^(E|W|Err):' "$apt_log" | sed 's/^/  /' >&2 || tail -5 "$apt_log" >&2
     rm -f "$apt_log"
@@ -75,8 +79,7 @@ require_wine32() {
   fi
   echo "$(basename "$0"): installing wine32:i386"
   apt_update
-  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine32:i386 \
-      >"$apt_log" 2>&1; then
+  if ! apt_install wine32:i386; then
     local reason
     reason=$(grep -m1 -E '^(E|Err):' "$apt_log" || tail -1 "$apt_log")
     export OLM_WINE32_MISSING="wine32:i386 could not be installed: $reason"

@@ -54,8 +54,8 @@ std::string Outcome(const olm::FuzzInput& in) {
       line += hex;
     }
   } else {
-    line += fake.registry.count(olm::kExpectedWaitKeyPath) ? "no value"
-                                                           : "no key";
+    line +=
+        fake.registry.count(olm::kExpectedWaitKeyPath) ? "no value" : "no key";
   }
   return line;
 }

@@ -76,11 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   olm::FuzzInput in;
   if (!olm::DecodeFuzzInput(data, size, &in))
     return 0;
-  const uint8_t flags = in.flags;
-  const size_t value_length = in.value_length;
-  const std::vector<unsigned char>& value = in.value;
-  const std::wstring& module = in.module;
-  const std::optional<std::wstring>& argument = in.argument;
 
   olm::FakePlatform fake;
   olm::SetUpFake(in, fake);
@@ -88,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fake.StoredWait())
     wait_before = *fake.StoredWait();
 
-  int status =
-      olm::LauncherEntry(fake, nullptr, argument ? argument->c_str() : nullptr);
+  int status = olm::LauncherEntry(fake, nullptr,
+                                  in.argument ? in.argument->c_str() : nullptr);
 
   Require(status == 0 || status == -1 || status == -2, "status 0, -1 or -2");
   Require(fake.boxes.size() == (status < 0 ? 1u : 0u),
@@ -100,8 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(fake.starts.size() <= 1 && fake.waits.size() <= 1,
           "at most one wait and one start");
 
-  std::optional<std::wstring> batch = ReferenceBatchPath(module);
-  bool usable = !fake.module_path_query_fails && module.size() <= 125 &&
+  std::optional<std::wstring> batch = ReferenceBatchPath(in.module);
+  bool usable = !fake.module_path_query_fails && in.module.size() <= 125 &&
                 batch.has_value();
   if (!usable) {
     Require(status == -1 && fake.key_requests.empty() && fake.starts.empty() &&
@@ -110,13 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
 
-  bool delay_switch = argument && argument->size() >= 2 &&
-                      ((*argument)[0] == L'-' || (*argument)[0] == L'/') &&
-                      ((*argument)[1] == L'w' || (*argument)[1] == L'W');
+  bool delay_switch =
+      in.argument && in.argument->size() >= 2 &&
+      ((*in.argument)[0] == L'-' || (*in.argument)[0] == L'/') &&
+      ((*in.argument)[1] == L'w' || (*in.argument)[1] == L'W');
   if (delay_switch) {
     Require(fake.starts.empty() && fake.waits.empty(),
             "set-delay mode starts nothing and waits for nothing");
-    std::optional<Dword> delay = ReferenceDelay(argument->substr(2));
+    std::optional<Dword> delay = ReferenceDelay(in.argument->substr(2));
     bool stored = delay && !fake.create_fails && !fake.set_fails;
     Require((status == 0) == stored, "status 0 exactly when stored");
     const olm::RegistryValue* wait = fake.StoredWait();
@@ -136,10 +132,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Require(fake.registry_writes == 0, "run mode never writes the registry");
   std::vector<Dword> waits;
-  if ((flags & 0x80) && value_length <= 4 && !fake.open_fails) {
+  if ((in.flags & 0x80) && in.value_length <= 4 && !fake.open_fails) {
     Dword delay = 0;
-    for (size_t i = 0; i < value.size(); ++i)
-      delay |= Dword(value[i]) << (8 * i);
+    for (size_t i = 0; i < in.value.size(); ++i)
+      delay |= Dword(in.value[i]) << (8 * i);
     if (delay != 0xFFFFFFFFu)
       waits.push_back(delay);
   }

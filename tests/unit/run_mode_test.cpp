@@ -120,12 +120,10 @@ TEST_F(LauncherTest, BatchPathIsTheModulePathWithExtensionBat) {
       {"empty path", L"", L""},
       // The command line holds 5 units and a terminator besides the batch
       // path, so a '.' at 118 is the last that fits.
-      {"dot at 118", PathWithDotAt(118, L"exe123"),
-       PathWithDotAt(118, L"bat")},
+      {"dot at 118", PathWithDotAt(118, L"exe123"), PathWithDotAt(118, L"bat")},
       {"dot at 119", PathWithDotAt(119, L"exe"), L""},
       {"126 units", PathWithDotAt(122, L"exe"), L""},
-      {"126 units may be cut, dot at 118", PathWithDotAt(118, L"exe1234"),
-       L""},
+      {"126 units may be cut, dot at 118", PathWithDotAt(118, L"exe1234"), L""},
       {"127 units is cut", PathWithDotAt(123, L"exe"), L""},
       {"far too long", PathWithDotAt(100, std::wstring(200, L'e')), L""},
   };
@@ -181,7 +179,8 @@ struct UnusableModuleCase {
 };
 
 // A file name that a cut would leave with another extension's '.'.
-const std::wstring kCutToToolsBat = L"\\Flash Disk\\" + std::wstring(100, L'a') +
+const std::wstring kCutToToolsBat = L"\\Flash Disk\\" +
+                                    std::wstring(100, L'a') +
                                     L"\\Tools.v2-archive-2015\\OlmInit.exe";
 
 TEST_F(LauncherTest, UnusableModulePathEndsBeforeTheRegistryInEitherMode) {

@@ -13,9 +13,9 @@ group=$2
 if [[ ${3:-} == x86 ]]; then
   export OLM_SYSTEM_FOLDER=syswow64 OLM_REG_VIEW=/reg:32 OLM_OTHER_REG_VIEW=/reg:64
   regedit='C:\windows\syswow64\regedit.exe'
+  skip="the x86 groups cannot run here"
   if [[ ! -x /usr/lib/wine/wine ]]; then
     source "$(dirname "$0")/../../scripts/lib/packages.sh"
-    skip="the x86 groups cannot run here"
     if ! runs_x86_32; then
       echo "run_wine_tests: this machine cannot execute 32-bit x86 code (Exec format error); $skip"
       exit 77
@@ -82,7 +82,6 @@ if [[ ${3:-} == x86 ]]; then
     /usr/lib/wine/wine --version >/dev/null 2>&1 || loader=$?
     emulated=$(grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* || true)
   fi
-  skip="the x86 groups cannot run here"
   if ((probe == 124)); then
     echo "run_wine_tests: a 32-bit Windows program started but did not end in 60 s${emulated:+ (32-bit code runs through qemu-i386: $emulated)}; $skip"
     exit 77
