@@ -11,9 +11,13 @@ wine64() {
 }
 
 # use_wine_prefix DIR: makes DIR the prefix of every wine command after it,
-# quiet, and with no Mono or Gecko installer popping up.
+# quiet, and with no Mono or Gecko installer popping up. Wine maps Windows
+# names to Unix ones through the locale's character set: without a UTF-8
+# locale (LANG unset, as under cron or env -i) a name such as C:\Gerät
+# cannot be made at all.
 use_wine_prefix() {
   export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export LC_ALL=C.UTF-8
 }
 
 # boot_wine_prefix: creates the prefix and waits until Wine has settled.
