@@ -69,30 +69,3 @@ x86_32_probe() {
   rm -f "$probe"
   return "$status"
 }
-
-# require_wine32: installs wine32:i386 where the kernel executes 32-bit x86
-# code, adding the i386 architecture to dpkg for it (it stays). When apt
-# cannot install it, the architecture this step added goes again, so apt
-# works as before, and OLM_WINE32_MISSING says why for the x86 Wine groups.
-require_wine32() {
-  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed' &&
-    return 0
-  runs_x86_32 || return 0
-  [[ $(id -u) -eq 0 ]] || return 0  # the x86 groups say it is missing
-  local added= apt_log
-  apt_log=$(mktemp)
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-    added=1
-  fi
-  echo "$(basename "$0"): installing wine32:i386"
-  apt_update
-  if ! apt_install wine32:i386; then
-    local reason
-    reason=$(grep -m1 -E '^(E|Err):' "$apt_log" || tail -1 "$apt_log")
-    export OLM_WINE32_MISSING="wine32:i386 could not be installed: $reason"
-    echo "$(basename "$0"): warning: $OLM_WINE32_MISSING" >&2
-    [[ -z $added ]] || dpkg --remove-architecture i386
-  fi
-  rm -f "$apt_log"
-}

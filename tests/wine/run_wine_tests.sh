@@ -7,26 +7,32 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 group=$2
 
+# The x86 groups run in an amd64 root with Wine's 32-bit side, made from
+# bookworm's main index alone, on every machine: natively where the kernel
+# executes 32-bit x86 code, through qemu-i386 where it does not.
+if [[ ${3:-} == x86 && ! -e /etc/olm-root ]]; then
+  here=$(cd "$(dirname "$0")/../.." && pwd)
+  if [[ $(id -u) -ne 0 ]] || ! command -v debootstrap >/dev/null; then
+    echo "run_wine_tests: the x86 groups need root and debootstrap" >&2
+    [[ ${CI:-} == true ]] && exit 1
+    exit 77
+  fi
+  source "$here/scripts/lib/wine_root.sh"
+  wine_root_kind x86
+  trap wine_root_cleanup EXIT
+  wine_root_enter "$here" "$build" || wine_root_unavailable run_wine_tests
+  status=0
+  chroot "$WINE_ROOT" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root CI="${CI:-}" \
+    bash "$here/tests/wine/run_wine_tests.sh" "$build" "$group" x86 || status=$?
+  exit "$status"
+fi
+
 # What a 32-bit build sees differently under Wine, all of it here: its system
 # folder is syswow64 and its registry the 32-bit view. The other view gets a
 # decoy where a test stores the delay, so a slip between the two shows.
 if [[ ${3:-} == x86 ]]; then
   export OLM_SYSTEM_FOLDER=syswow64 OLM_REG_VIEW=/reg:32 OLM_OTHER_REG_VIEW=/reg:64
   regedit='C:\windows\syswow64\regedit.exe'
-  skip="the x86 groups cannot run here"
-  if [[ ! -x /usr/lib/wine/wine ]]; then
-    source "$(dirname "$0")/../../scripts/lib/packages.sh"
-    if ! runs_x86_32; then
-      echo "run_wine_tests: this machine cannot execute 32-bit x86 code (Exec format error); $skip"
-      exit 77
-    elif [[ -n ${OLM_WINE32_MISSING:-} ]]; then
-      echo "run_wine_tests: no 32-bit Wine: $OLM_WINE32_MISSING; $skip"
-      exit 77
-    fi
-    echo "run_wine_tests: wine32:i386 is missing" >&2
-    [[ ${CI:-} == true ]] && exit 1
-    exit 77
-  fi
 else
   export OLM_SYSTEM_FOLDER=system32 OLM_REG_VIEW=/reg:64 OLM_OTHER_REG_VIEW=/reg:32
   regedit=regedit
@@ -68,36 +74,6 @@ drive=$WINEPREFIX/drive_c
 system=$drive/windows/$OLM_SYSTEM_FOLDER
 mkdir -p "$drive/olm_tools"
 cp "$build/OlmInit.exe" "$build/tests/wine_e2e.exe" "$drive/olm_tools/"
-
-# Whether this machine runs 32-bit Windows programs is only known by starting
-# one: some kernels cannot execute 32-bit x86 code at all (Wine then falls
-# back to a wow64 mode that finds no syswow64), and where qemu-i386 stands in
-# for them through binfmt_misc, Wine's 32-bit side stalls or fails.
-if [[ ${3:-} == x86 ]]; then
-  probe=0
-  WINEDEBUG=err+all WINELOADER=$WINE64_LOADER timeout 60 "$WINE64_LOADER" \
-    'C:\olm_tools\wine_e2e.exe' --sleep 0 >"$work/probe.log" 2>&1 || probe=$?
-  loader=0 emulated=
-  if ((probe != 0)); then
-    /usr/lib/wine/wine --version >/dev/null 2>&1 || loader=$?
-    emulated=$(grep -ls 'interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* || true)
-  fi
-  if ((probe == 124)); then
-    echo "run_wine_tests: a 32-bit Windows program started but did not end in 60 s${emulated:+ (32-bit code runs through qemu-i386: $emulated)}; $skip"
-    exit 77
-  elif ((probe != 0 && loader == 126)); then
-    echo "run_wine_tests: this machine cannot execute 32-bit x86 code (Exec format error); $skip"
-    exit 77
-  elif ((probe != 0)) && [[ -n $emulated ]]; then
-    echo "run_wine_tests: 32-bit x86 code runs here only through qemu-i386 ($emulated), and a 32-bit Windows program failed on it; $skip"
-    grep -m3 'err:' "$work/probe.log" || true
-    exit 77
-  elif ((probe != 0)); then
-    echo "run_wine_tests: a 32-bit Windows program failed with status $probe:" >&2
-    grep -m5 -E 'err:|wine:' "$work/probe.log" >&2 || tail -5 "$work/probe.log" >&2
-    exit 1
-  fi
-fi
 
 cp "$system/cmd.exe" "$system/real_cmd.exe"
 cp "$build/tests/recording_cmd.exe" "$system/cmd.exe"
