@@ -28,14 +28,15 @@ wine_root_kind() {
 
 # wine_root_make: makes the root once (debootstrap, and for x86 Wine's
 # 32-bit side inside it); later runs on the same machine reuse it. One
-# maker at a time; a root left half made is made again.
+# maker at a time; a root left half made is made again, never removing
+# what a run killed before its clean-up left mounted in it.
 wine_root_make() {
-  local log=$WINE_ROOT.log part=$WINE_ROOT.partial
+  local log=$WINE_ROOT.log part=$WINE_ROOT.partial lock
   mkdir -p "$(dirname "$WINE_ROOT")"
   exec {lock}>"$WINE_ROOT.lock"
   flock "$lock"
   if [[ ! -e $WINE_ROOT/etc/olm-root ]]; then
-    rm -rf "$part"
+    rm -rf --one-file-system "$part"
     if ! debootstrap --arch="$_root_arch" --variant=minbase \
       --include="$_root_include" bookworm "$part" >"$log" 2>&1; then
       WINE_ROOT_WHY="debootstrap failed: $(grep -m1 -E '^E:' "$log" || tail -1 "$log")"
@@ -43,8 +44,8 @@ wine_root_make() {
       WINE_ROOT_WHY="wine32:i386 could not be installed: $(grep -m1 -E '^(E|Err):' "$log" || tail -1 "$log")"
     else
       touch "$part/etc/olm-root"
-      rm -rf "$WINE_ROOT"
-      mv "$part" "$WINE_ROOT"
+      rm -rf --one-file-system "$WINE_ROOT" && mv -T "$part" "$WINE_ROOT" ||
+        WINE_ROOT_WHY="$WINE_ROOT could not be replaced (something mounted in it?)"
     fi
   fi
   flock -u "$lock"
