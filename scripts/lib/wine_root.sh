@@ -86,13 +86,8 @@ wine_root_enter() {
     for dir in sys dev dev/pts dev/shm; do _root_mount "$dir" --bind "/$dir" || return 1; done
   fi
   _root_mount proc -t proc proc || return 1
-  local bound=() dirs
-  mapfile -t dirs < <((($#)) && printf '%s\n' "$@" | sort -u)
-  for dir in "${dirs[@]}"; do
-    [[ ${#bound[@]} -gt 0 && $dir/ == "${bound[-1]}"/* ]] && continue
-    _root_mount "$dir" --bind "$dir" || return 1
-    bound+=("$dir")
-  done
+  # A build folder inside the checkout is bound over its own view: harmless.
+  for dir in "$@"; do _root_mount "$dir" --bind "$dir" || return 1; done
 }
 
 # Wine starts every 32-bit process through its preloader. Where the kernel
