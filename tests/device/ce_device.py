@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Runs a Windows CE OlmInit.exe's own machine code on an emulated ARM CPU,
-with a COREDLL stand-in in the system's place, through a table of cases.
+with a COREDLL stand-in in the system's place, through every row of the
+contract table (tests/contract/cases.txt), loaded at its preferred base and
+rebased, and for ARMV4I behind ARM and Thumb stubs alike.
 
 The stand-in answers each import as Windows CE documents it, over an
 in-memory registry, and records every call with its arguments. A case fails
@@ -12,7 +14,7 @@ instruction set than its own (a call that does not interwork).
 The launcher writes into stack memory that starts filled with a non-zero
 pattern, so a text it leaves unterminated shows.
 
-Usage: ce_device.py EXE armv4i|armv7           the table
+Usage: ce_device.py EXE armv4i|armv7           the contract table
        ce_device.py EXE armv7 --show ARG...    one start per ARG, calls shown
        ce_device.py EXE armv4i|armv7 --replay REPLAY DIR...
            each fuzz input in DIR (tests/fuzz/fuzz_input.h) run on the device
@@ -24,6 +26,9 @@ import subprocess
 import struct
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "contract"))
+import contract  # noqa: E402
+
 try:
     import pefile
     import unicorn
@@ -32,7 +37,7 @@ except ImportError as missing:
     print(f"ce_device: {missing.name} is missing (python3-unicorn, python3-pefile)")
     sys.exit(1 if os.environ.get("CI") == "true" else 77)
 
-BASE = 0x00400000  # not the preferred 0x10000: relocations must be applied
+REBASED = 0x00400000  # away from the preferred base: relocations must be applied
 STUBS, HALT, STACK, ARGS = 0x00100000, 0x00101000, 0x00200000, 0x00300000
 HKLM = 0x80000002
 KEY = "SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit"
@@ -43,9 +48,9 @@ class Coredll:
     """The imports, each named as the API, its arguments read by the ARM
     calling convention; a case asks for a failure by the function's name."""
 
-    def __init__(self, uc, registry, module, fail, flush, system):
-        self.uc, self.registry, self.module, self.fail, self.flush, self.system = (
-            uc, registry, module, fail, flush, system)
+    def __init__(self, uc, base, registry, module, fail, flush, system):
+        self.uc, self.base, self.registry, self.module, self.fail, self.flush, self.system = (
+            uc, base, registry, module, fail, flush, system)
         self.calls, self.breaches, self.handles, self.status = [], [], {}, None
         self.boxes, self.waits, self.starts = [], [], []
         self.serial = 0x1000
@@ -77,13 +82,17 @@ class Coredll:
         return self.serial
 
     def GetModuleFileNameW(self, module, buffer, size):
-        self.rule(module == BASE, "GetModuleFileNameW: not the instance handle")
+        self.rule(module == self.base, "GetModuleFileNameW: not the instance handle")
         self.calls.append(f"GetModuleFileNameW {size}")
         # A path that does not fit: CE 5.0 cuts it to size - 1 units,
-        # terminated, as if whole; CE 6.0 to 2013 write nothing.
+        # terminated, as if whole; CE 6.0 to 2013 write nothing; the desktop
+        # (XP) fills the buffer without a terminator.
         if "GetModuleFileNameW" in self.fail or (
                 self.system == "ce6" and len(self.module) >= size):
             return 0
+        if self.system == "desktop" and len(self.module) >= size:
+            self.uc.mem_write(buffer, self.module[:size].encode("utf-16-le", "surrogatepass"))
+            return size
         units = self.module[: max(size, 1) - 1]
         self.uc.mem_write(buffer, (units + "\0").encode("utf-16-le", "surrogatepass"))
         return len(units)
@@ -200,28 +209,30 @@ def parse(path):
     return pefile.PE(path)
 
 
-def load(path, cpu, thumb_stubs, case):
-    """Maps the executable at BASE, points its imports at stubs and returns
-    the CPU ready at the entry with WinMain's four arguments."""
+def load(path, cpu, thumb_stubs, case, base):
+    """Maps the executable at `base` (None: its preferred one), points its
+    imports at stubs and returns the CPU ready at the entry with WinMain's
+    four arguments."""
     pe = parse(path)
+    base = base or pe.OPTIONAL_HEADER.ImageBase
     argument = case.get("argument")
     arguments_size = ((0 if argument is None else 2 * len(argument)) + 2 + 0xFFF) & ~0xFFF
     model = A.UC_CPU_ARM_TI925T if cpu == "armv4i" else A.UC_CPU_ARM_CORTEX_A9
     uc = unicorn.Uc(unicorn.UC_ARCH_ARM, unicorn.UC_MODE_ARM)
     uc.ctl_set_cpu_model(model)
     size = (pe.OPTIONAL_HEADER.SizeOfImage + 0xFFF) & ~0xFFF
-    for address, length in ((BASE, size), (STUBS, 0x2000), (STACK, 0x10000),
+    for address, length in ((base, size), (STUBS, 0x2000), (STACK, 0x10000),
                             (ARGS, arguments_size)):
         uc.mem_map(address, length)
     for address, length in ((STACK, 0x10000), (ARGS, arguments_size)):
         uc.mem_write(address, b"\xa5" * length)  # memory is not zero on a device
-    uc.mem_write(BASE, pe.header)
+    uc.mem_write(base, pe.header)
     for s in pe.sections:
-        uc.mem_write(BASE + s.VirtualAddress, s.get_data()[: s.Misc_VirtualSize])
-    delta = BASE - pe.OPTIONAL_HEADER.ImageBase
+        uc.mem_write(base + s.VirtualAddress, s.get_data()[: s.Misc_VirtualSize])
+    delta = base - pe.OPTIONAL_HEADER.ImageBase
     for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []):
         for entry in block.entries:
-            at = BASE + entry.rva
+            at = base + entry.rva
             if entry.type == 3:  # HIGHLOW
                 value = struct.unpack("<I", uc.mem_read(at, 4))[0]
                 uc.mem_write(at, struct.pack("<I", (value + delta) & 0xFFFFFFFF))
@@ -237,7 +248,7 @@ def load(path, cpu, thumb_stubs, case):
                 uc.mem_write(at, struct.pack("<4H", *out))
             elif entry.type != 0:
                 sys.exit(f"ce_device: relocation type {entry.type} is not known here")
-    dll = Coredll(uc, case["registry"], case.get("module", MODULE),
+    dll = Coredll(uc, base, case["registry"], case.get("module", MODULE),
                   case.get("fail", ()), case.get("flush", 0), case.get("system", "ce5"))
     stubs = {}
     if not hasattr(pe, "DIRECTORY_ENTRY_IMPORT"):
@@ -248,27 +259,27 @@ def load(path, cpu, thumb_stubs, case):
             # bx lr: what a COREDLL function ends with, in its own set
             uc.mem_write(stub, b"\x70\x47" if thumb_stubs else b"\x1e\xff\x2f\xe1")
             stubs[stub] = getattr(dll, imp.name.decode())
-            uc.mem_write(imp.address - pe.OPTIONAL_HEADER.ImageBase + BASE,
+            uc.mem_write(imp.address - pe.OPTIONAL_HEADER.ImageBase + base,
                          struct.pack("<I", stub | thumb_stubs))
     for s in pe.sections:
         c = s.Characteristics
         prot = (c >> 30 & 1) * unicorn.UC_PROT_READ | (c >> 31 & 1) * unicorn.UC_PROT_WRITE \
             | (c >> 29 & 1) * unicorn.UC_PROT_EXEC
-        uc.mem_protect(BASE + s.VirtualAddress, (s.Misc_VirtualSize + 0xFFF) & ~0xFFF, prot)
-    uc.mem_protect(BASE, 0x1000, unicorn.UC_PROT_READ)
+        uc.mem_protect(base + s.VirtualAddress, (s.Misc_VirtualSize + 0xFFF) & ~0xFFF, prot)
+    uc.mem_protect(base, 0x1000, unicorn.UC_PROT_READ)
     uc.mem_protect(STUBS, 0x2000, unicorn.UC_PROT_READ | unicorn.UC_PROT_EXEC)
     if argument is not None:
         uc.mem_write(ARGS, (argument + "\0").encode("utf-16-le", "surrogatepass"))
-    for register, value in ((A.UC_ARM_REG_R0, BASE), (A.UC_ARM_REG_R1, 0),
+    for register, value in ((A.UC_ARM_REG_R0, base), (A.UC_ARM_REG_R1, 0),
                             (A.UC_ARM_REG_R2, 0 if argument is None else ARGS),
                             (A.UC_ARM_REG_R3, 5), (A.UC_ARM_REG_SP, STACK + 0x10000),
                             (A.UC_ARM_REG_LR, HALT)):
         uc.reg_write(register, value)
-    return uc, dll, stubs, BASE + pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    return uc, dll, stubs, base + pe.OPTIONAL_HEADER.AddressOfEntryPoint
 
 
-def run(path, cpu, thumb_stubs, case):
-    uc, dll, stubs, entry = load(path, cpu, thumb_stubs, case)
+def run(path, cpu, thumb_stubs, case, base=REBASED):
+    uc, dll, stubs, entry = load(path, cpu, thumb_stubs, case, base)
 
     def on_code(uc, address, size, _):
         function = stubs.get(address)
@@ -308,87 +319,46 @@ def run(path, cpu, thumb_stubs, case):
     return dll
 
 
-# ---- the cases: the contract's texts written out --------------------------
-CMD = '\\Windows\\cmd.exe /C "\\Windows\\OlmInit.bat"'
-USAGE = ("Use:\tOlmInit\t... for running the batch file OlmInit.bat\n"
-         "OR\tOlmInit -W<msec>\t... for setting delay <nnn> msec into the registry")
-OPEN = [f"RegOpenKeyExW {KEY} 0x0"]
-READ = OPEN + ["RegQueryValueExW Wait 4", "RegCloseKey"]
-LAUNCH = [f"CreateProcessW {CMD}", "CloseHandle", "CloseHandle"]
-CREATE = [f"RegCreateKeyExW {KEY} 0xf003f"]
-NO_NAME = ["MessageBoxW Unexpected module name!|OLM Init Failure|0x30"]
-REG_ERROR = ["MessageBoxW Registry key error!|OlmInit|0x30"]
+# ---- the contract's rows, and what only this runner sees -----------------
+def case_of(row):
+    """A contract row as the stand-in's setup."""
+    stored = row["stored"]
+    return {"module": row["module"], "argument": row["argument"],
+            "fail": [c for c in row["refused"] if ":" not in c],
+            "flush": contract.flush_answer(row),
+            "system": "ce5" if row["system"] == "-" else row["system"],
+            "registry": {} if stored is None else {KEY.lower(): {} if stored == "" else {
+                "Wait": stored}}}
 
 
-def store(hexbytes):
-    return CREATE + [f"RegSetValueExW Wait 4 {hexbytes}", "RegFlushKey", "RegCloseKey"]
+def call_rules(calls, refused):
+    """The order and rights of the calls, which the outcome does not show."""
+    problems = []
+    if calls[:1] != ["GetModuleFileNameW 127"]:
+        problems.append("the module path was not asked for first, with 127 units")
+    rights = {"RegOpenKeyExW": f"RegOpenKeyExW {KEY} 0x0",
+              "RegCreateKeyExW": f"RegCreateKeyExW {KEY} 0xf003f",
+              "RegQueryValueExW": "RegQueryValueExW Wait 4"}
+    problems += [f"{c!r}, wanted {rights[c.split()[0]]!r}" for c in calls
+                 if c.split()[0] in rights and c != rights[c.split()[0]]]
+    if sum(c.split()[0] in ("RegOpenKeyExW", "RegCreateKeyExW") for c in calls) > 1:
+        problems.append("the key asked for more than once")
+    for i, c in enumerate(calls):
+        if (c.startswith("RegSetValueExW") and "RegSetValueExW" not in refused
+                and calls[i + 1:i + 2] != ["RegFlushKey"]):
+            problems.append("no flush right after the store")
+    order = [c.split()[0] for c in calls]
+    if "Sleep" in order and "CreateProcessW" in order and order.index(
+            "Sleep") > order.index("CreateProcessW"):
+        problems.append("waited after the start")
+    if "MessageBoxW" in order and order.index("MessageBoxW") != len(order) - 2:
+        problems.append("calls after the box")
+    return problems
 
 
-def wait(kind, hexbytes):
-    return {"registry": {KEY.lower(): {"Wait": (kind, bytes.fromhex(hexbytes))}}}
-
-
-def folder(units):  # a module path of `units` units ending in \OlmInit.exe
-    return "\\" + "d" * (units - 13) + "\\OlmInit.exe"
-
-
-W500 = wait(4, "f4010000")
-# Cut to 126 units, it names \Flash Disk\aaa...\Tools.v2-a, whose batch file
-# is another.
-CUT_TO_TOOLS = "\\Flash Disk\\" + "a" * 100 + "\\Tools.v2-archive-2015\\OlmInit.exe"
-# name, argument text, setup, calls between the module path and the end, status,
-# Wait afterwards ("kind hex", "" for a key without it, None for no key)
-CASES = [(f"switch {a!r}", a, {}, store("f4010000"), 0, "4 f4010000") for a in (
-    "-w500", "/w500", "-W500", "/W500", "-w   500", "-w\t500", "-w\r500", "-w\n\v\f 500",
-    "-w0x1F4", "-w0x1f4", "-w0X1F4", "-w0764", "-w+500")] + [
-    (f"switch {a}", a, {}, store(hexbytes), 0, f"4 {hexbytes}") for a, hexbytes in (
-        ("-w-1", "ffffffff"), ("-w0x12345678", "78563412"), ("-w0xabcdef", "efcdab00"),
-        ("-w4294967295", "ffffffff"), ("-w0xFFFFFFFF", "ffffffff"),
-        ("-w037777777777", "ffffffff"), ("-w-2147483648", "00000080"))] + [
-    ("flush refused, stored all the same", "-w500", {"flush": 5}, store("f4010000"), 0,
-     "4 f4010000"),
-    ("refused key", "-w500", {"fail": ("RegCreateKeyExW",)}, CREATE + REG_ERROR, -1, None),
-    ("refused store", "-w500", {"fail": ("RegSetValueExW",)},
-     CREATE + ["RegSetValueExW Wait 4 f4010000", "RegCloseKey"] + REG_ERROR, -1, ""),
-] + [(f"bad delay {a!r}", a, W500, [f"MessageBoxW {USAGE}|OlmInit|0x30"], -1, "4 f4010000")
-     for a in ("-w500 ", "-w", "-w   ", "-wabc", "-w0x", "-w5:", "-w0x1F4:", "-w08",
-               "-w4294967296", "-w0x100000000", "-w040000000000", "-w-2147483649")] + [
-    ("run, no key", "", {}, OPEN + LAUNCH, 0, None),
-    ("run, no argument text", None, {}, OPEN + LAUNCH, 0, None),
-    ("run, blank before -w500", " -w500", {}, OPEN + LAUNCH, 0, None),
-    ("run, key without Wait", "", {"registry": {KEY.lower(): {}}}, READ + LAUNCH, 0, ""),
-    ("run, Wait 500", "", W500, READ + ["Sleep 500"] + LAUNCH, 0, "4 f4010000"),
-    ("run, -x500", "-x500", W500, READ + ["Sleep 500"] + LAUNCH, 0, "4 f4010000"),
-    ("run, Wait 0", "", wait(4, "00000000"), READ + ["Sleep 0"] + LAUNCH, 0, "4 00000000"),
-    ("run, Wait 0xFFFFFFFF", "", wait(4, "ffffffff"), READ + LAUNCH, 0, "4 ffffffff"),
-    ("run, Wait raw bytes", "", wait(3, "b0040000"), READ + ["Sleep 1200"] + LAUNCH, 0,
-     "3 b0040000"),
-    ("run, Wait as text", "", wait(1, "350030003000"), READ + LAUNCH, 0, "1 350030003000"),
-    ("run, Wait of two bytes", "", wait(4, "f401"), READ + ["Sleep 500"] + LAUNCH, 0,
-     "4 f401"),
-    ("run, Wait of one byte", "", wait(3, "f4"), READ + ["Sleep 244"] + LAUNCH, 0, "3 f4"),
-    ("run, Wait of no bytes", "", wait(0, ""), READ + ["Sleep 0"] + LAUNCH, 0, "0 "),
-    ("run, Wait's bytes in place", "", wait(4, "78563412"), READ + ["Sleep 305419896"]
-     + LAUNCH, 0, "4 78563412"),
-    ("refused start", "", {"fail": ("CreateProcessW",)}, OPEN + [
-        f"CreateProcessW {CMD}",
-        "MessageBoxW Create process '\\Windows\\cmd.exe' failed!|OLM Init Failure|0x30"],
-     -2, None),
-] + [(f"module {m} {a!r}", a, {"module": m}, NO_NAME, -1, None)
-     for m in ("\\Windows\\OlmInit", "\\Olm.d\\OlmInit") for a in ("", "-w500")] + [
-    ("module with %", "", {"module": "\\Windows\\a%b\\OlmInit.exe"}, OPEN + NO_NAME, -1, None),
-    ("module with % opening the extension", "", {"module": "\\Windows\\OlmInit.%xe"},
-     OPEN + LAUNCH, 0, None),
-] + [(f"module of {len(m)} units, {system}", a, {"module": m, "system": system}, NO_NAME,
-      -1, None) for m, system, a in (
-    (folder(126), "ce5", ""), (folder(126), "ce5", "-w500"), (CUT_TO_TOOLS, "ce5", ""),
-    (CUT_TO_TOOLS, "ce5", "-w500"), (CUT_TO_TOOLS, "ce6", ""),
-    ("\\Windows\\Olm." + "a" * 150 + ".exe", "ce5", ""))] + [
-    ("batch path of 122 units", "", {"module": folder(122)}, OPEN + [
-        f'CreateProcessW \\Windows\\cmd.exe /C "{folder(122)[:-3]}bat"', "CloseHandle",
-        "CloseHandle"], 0, None),
-    ("batch path of 123 units", "", {"module": folder(123)}, OPEN + NO_NAME, -1, None),
-]
+def written(value):
+    """A row's Wait in the form stored() gives."""
+    return value if value in (None, "") else f"{value[0]} {value[1].hex()}"
 
 
 def stored(registry):
@@ -403,18 +373,19 @@ ADDED_CAP = 3000  # inputs the fuzzer added; ~10 ms each per build
 
 def decode(data):
     """A fuzz input as tests/fuzz/fuzz_input.h reads it, as a case."""
-    if len(data) < 2:
+    if len(data) < 3:
         return None
     flags, kind, length = data[0], data[1] & 0xF, (data[1] >> 4) % 10
-    value = data[2:2 + length] if length <= 8 else b""
-    units = data[2 + len(value):]
+    value = data[3:3 + length] if length <= 8 else b""
+    units = data[3 + len(value):]
     text = "".join(map(chr, struct.unpack(f"<{len(units) // 2}H", units[: len(units) // 2 * 2])))
     module, zero, rest = text.partition("\0")
     return {"module": module, "argument": rest.partition("\0")[0] if zero else None,
             "fail": [name for bit, name in enumerate(("GetModuleFileNameW", "RegOpenKeyExW",
                      "RegCreateKeyExW", "RegSetValueExW", "", "", "CreateProcessW"))
                      if flags >> bit & 1 and name],
-            "flush": 5 if flags & 0x10 else 50 if flags & 0x20 else 0,
+            "flush": (0, 5, 50, 1015)[flags >> 4 & 3],
+            "system": ("ce5", "ce6", "desktop", "ce5")[data[2] % 4],
             "registry": {KEY.lower(): {"Wait": (kind, value)} if length <= 8 else {}}
             if flags & 0x80 else {}}
 
@@ -472,21 +443,26 @@ def main():
                   + f"   registry afterwards: Wait = {stored(registry) or 'absent'}")
             failed += len(dll.breaches)
         return 1 if failed else 0
+    rows, _ = contract.read()
     for thumb_stubs in (0, 1) if cpu == "armv4i" else (1,):
-        for name, argument, setup, calls, status, after in CASES:
-            case = dict(setup, argument=argument,
-                        registry={k: dict(v) for k, v in setup.get("registry", {}).items()})
-            dll, cases = run(path, cpu, thumb_stubs, case), cases + 1
-            want = ["GetModuleFileNameW 127"] + calls + [f"ExitThread {status & 0xFFFFFFFF:#x}"]
-            problems = dll.breaches + ([] if dll.calls == want else [
-                "calls\n      " + "\n      ".join(dll.calls)
-                + "\n    wanted\n      " + "\n      ".join(want)])
-            if stored(case["registry"]) != after:
-                problems.append(f"Wait afterwards {stored(case['registry'])}, wanted {after}")
-            if problems:
-                failed += 1
-                print(f"FAIL [{'Thumb' if thumb_stubs else 'ARM'} COREDLL] {name}: "
-                      + "; ".join(problems))
+        for base in (None, REBASED):
+            for row in rows:
+                case = case_of(row)
+                dll, cases = run(path, cpu, thumb_stubs, case, base), cases + 1
+                status = dll.status - (dll.status >> 31 << 32) if dll.status is not None else None
+                problems = dll.breaches + call_rules(dll.calls, case["fail"]) + [
+                    f"{what} {got!r}, wanted {want!r}" for what, got, want in (
+                        ("status", status, row["status"]),
+                        ("boxes", dll.boxes, [row["box"]] if row["box"] else []),
+                        ("waits", dll.waits, [row["wait"]] if row["wait"] is not None else []),
+                        ("starts", dll.starts, [row["start"]] if row["start"] else []),
+                        ("Wait afterwards", stored(case["registry"]), written(row["after"])))
+                    if got != want]
+                if problems:
+                    failed += 1
+                    print(f"FAIL [{'Thumb' if thumb_stubs else 'ARM'} COREDLL, "
+                          f"{'rebased' if base else 'preferred base'}] cases.txt:{row['line']} "
+                          f"{row['name']}: " + "; ".join(problems))
     print(f"{cases - failed} passed, {failed} failed")
     return 1 if failed else 0
 

@@ -22,22 +22,13 @@ class LauncherTest : public ::testing::Test {
                                                                     bytes};
   }
 
-  // The one box shown, with the failure style every box uses.
-  void ExpectOneBox(const std::wstring& text, const std::wstring& caption) {
+  // The one box shown.
+  void ExpectOneBox(const std::wstring& text, const std::wstring& caption,
+                    Dword style) {
     ASSERT_EQ(fake_.boxes.size(), 1u);
     EXPECT_EQ(fake_.boxes[0].text, text);
     EXPECT_EQ(fake_.boxes[0].caption, caption);
-    EXPECT_EQ(fake_.boxes[0].style, 0x30u);
-  }
-
-  // The one registry key request: the start delay's key, with the options
-  // and access the launcher must ask for.
-  void ExpectOneKeyRequest(const std::wstring& call, Dword access) {
-    ASSERT_EQ(fake_.key_requests.size(), 1u);
-    EXPECT_EQ(fake_.key_requests[0].call, call);
-    EXPECT_EQ(fake_.key_requests[0].sub_key, kExpectedWaitKeyPath);
-    EXPECT_EQ(fake_.key_requests[0].options, 0u);
-    EXPECT_EQ(fake_.key_requests[0].access, access);
+    EXPECT_EQ(fake_.boxes[0].style, style);
   }
 
   void TearDown() override { EXPECT_EQ(fake_.open_keys, 0) << "key leaked"; }
