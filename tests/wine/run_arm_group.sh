@@ -35,7 +35,7 @@ cleanup() {
 trap cleanup EXIT
 wine_root_enter || wine_root_unavailable run_arm_group
 work=$(mktemp -d "$WINE_ROOT/tmp/olm-arm.XXXXXX")
-cp "$build/OlmInit.exe" "$here/arm_cases.sh" "$work/"
+cp "$build/OlmInit.exe" "$here/arm_cases.sh" "$here/../contract/cases.txt" "$work/"
 started=$SECONDS status=0
 chroot "$WINE_ROOT" /usr/bin/env WINE_LOADER="$WINE_ROOT_LOADER" \
   WINE_SERVER="$WINE_ROOT_SERVER" /bin/bash "/tmp/$(basename "$work")/arm_cases.sh" ||

@@ -73,7 +73,8 @@ boot_wine_prefix
 drive=$WINEPREFIX/drive_c
 system=$drive/windows/$OLM_SYSTEM_FOLDER
 mkdir -p "$drive/olm_tools"
-cp "$build/OlmInit.exe" "$build/tests/wine_e2e.exe" "$drive/olm_tools/"
+cp "$build/OlmInit.exe" "$build/tests/wine_e2e.exe" \
+  "$(dirname "$0")/../contract/cases.txt" "$drive/olm_tools/"
 
 cp "$system/cmd.exe" "$system/real_cmd.exe"
 cp "$build/tests/recording_cmd.exe" "$system/cmd.exe"

@@ -2,6 +2,7 @@
 // Runs inside a throwaway prefix prepared by run_wine_tests.sh:
 //   C:\olm_tools\OlmInit.exe  the launcher under test
 //   C:\olm_tools\wine_e2e.exe this program
+//   C:\olm_tools\cases.txt   the contract table
 //   system32\cmd.exe          recording_cmd.exe, recording into
 //                             C:\olm_record.txt
 // Usage: wine_e2e.exe GROUP, or wine_e2e.exe --sleep MS (a slow batch step).
@@ -10,11 +11,14 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/contract/contract_table.h"
 
 namespace {
 
@@ -26,10 +30,6 @@ const wchar_t kBatchDone[] = L"C:\\olm_batch_done.txt";
 const wchar_t kDecoyRan[] = L"C:\\olm_decoy_ran.txt";
 const wchar_t kProductKey[] = L"SOFTWARE\\OLM Controls";
 const wchar_t kKey[] = L"SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit";
-const wchar_t kUsage[] =
-    L"Use:\tOlmInit\t... for running the batch file OlmInit.bat\n"
-    L"OR\tOlmInit -W<msec>\t... for setting delay <nnn> msec into the "
-    L"registry";
 const DWORD kBatchSeconds = 3;
 
 std::string Narrow(const std::wstring& text) {
@@ -134,39 +134,31 @@ void StoreWait(DWORD type, const std::vector<BYTE>& bytes) {
   RegCloseKey(key);
 }
 
-struct Stored {
-  DWORD type = 0;
-  std::vector<BYTE> bytes;
-  bool operator==(const Stored& o) const {
-    return type == o.type && bytes == o.bytes;
-  }
-};
-
-std::ostream& operator<<(std::ostream& out, const Stored& s) {
-  out << "type " << s.type << " bytes";
-  for (BYTE b : s.bytes)
-    out << ' ' << std::hex << int(b) << std::dec;
-  return out;
-}
-
-std::optional<Stored> ReadWait() {
+contract::Value ReadWaitValue() {
+  contract::Value v;
   HKEY key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != 0)
-    return std::nullopt;
-  Stored s;
-  DWORD size = 64;
-  s.bytes.resize(size);
-  LONG r =
-      RegQueryValueExW(key, L"Wait", nullptr, &s.type, s.bytes.data(), &size);
+    return v;
+  v.kind = contract::Value::kNoValue;
+  DWORD type = 0, size = 64;
+  std::vector<BYTE> bytes(size);
+  if (RegQueryValueExW(key, L"Wait", nullptr, &type, bytes.data(), &size) == 0) {
+    v.kind = contract::Value::kValue;
+    v.type = type;
+    v.bytes.assign(bytes.begin(), bytes.begin() + size);
+  }
   RegCloseKey(key);
-  if (r != 0)
-    return std::nullopt;
-  s.bytes.resize(size);
-  return s;
+  return v;
 }
 
-Stored Dword(DWORD v) {
-  return {REG_DWORD, {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), BYTE(v >> 24)}};
+std::string Describe(const contract::Value& v) {
+  std::ostringstream s;
+  if (v.kind != contract::Value::kValue)
+    return v.kind == contract::Value::kNoKey ? "no key" : "no value";
+  s << "type " << v.type << " bytes";
+  for (unsigned char b : v.bytes)
+    s << ' ' << std::hex << int(b);
+  return s.str();
 }
 
 // Puts the launcher at `path` and, when `path` has an extension, the
@@ -432,50 +424,6 @@ void ExpectEnded(const Outcome& o, LONG status) {
 
 const wchar_t kPlain[] = L"C:\\olm\\OlmInit.exe";
 
-void SetDelayForms() {
-  struct {
-    const wchar_t* arguments;
-    DWORD stored;
-  } const cases[] = {
-      {L"-w500", 500},  {L"/w500", 500},    {L"-W500", 500},
-      {L"/W500", 500},  {L"-w   500", 500}, {L"-w0x1F4", 500},
-      {L"-w0764", 500}, {L"-w+500", 500},   {L"-w-1", 0xFFFFFFFF},
-      {L"-w0", 0},
-  };
-  PlaceLauncher(kPlain);
-  for (const auto& c : cases) {
-    BeginCase("set delay " + Narrow(c.arguments));
-    ResetKey();
-    ClearMarks();
-    Outcome o = RunLauncher(kPlain, c.arguments);
-    ExpectEnded(o, 0);
-    ExpectNoBox(o);
-    std::optional<Stored> wait = ReadWait();
-    Check(wait.has_value(), "Wait stored");
-    if (wait)
-      CheckEq(*wait, Dword(c.stored), "Wait");
-    Sleep(300);
-    Check(!Exists(kRecord), "no interpreter started");
-  }
-}
-
-void SetDelayMalformed() {
-  const wchar_t* const texts[] = {L"-w500 ", L"-wabc", L"-w", L"/W0x"};
-  PlaceLauncher(kPlain);
-  for (const wchar_t* text : texts) {
-    BeginCase("malformed \"" + Narrow(text) + "\"");
-    ResetKey();
-    ClearMarks();
-    StoreWait(REG_DWORD, Dword(7).bytes);
-    Outcome o = RunLauncher(kPlain, text);
-    ExpectEnded(o, -1);
-    ExpectFailureBox(o, kUsage, L"OlmInit");
-    std::optional<Stored> wait = ReadWait();
-    Check(wait && *wait == Dword(7), "registry unchanged");
-    Check(!Exists(kRecord), "no interpreter started");
-  }
-}
-
 // Runs the launcher at `launcher` in run mode and checks that the
 // interpreter ran its batch file, `min_ms` to `min_ms` + slack after start.
 void ExpectLaunch(const std::wstring& launcher, const std::wstring& arguments,
@@ -510,68 +458,14 @@ void ExpectLaunch(const std::wstring& launcher, const std::wstring& arguments,
   WaitForFile(kBatchDone, (kBatchSeconds + 5) * 1000);
 }
 
-// Runs a launcher whose path it cannot use: the box, -1, and nothing run.
-void ExpectRefusedModuleName(const std::wstring& launcher,
-                             const std::wstring& arguments) {
-  ClearMarks();
-  Outcome o = RunLauncher(launcher, arguments);
-  ExpectEnded(o, -1);
-  ExpectFailureBox(o, L"Unexpected module name!", L"OLM Init Failure");
-  Sleep(300);
-  Check(!Exists(kRecord), "no interpreter started");
-  Check(!Exists(kDecoyRan), "no other batch file ran");
-}
-
-void RunModeNoKey() {
-  BeginCase("run mode, no key");
-  ResetKey();
-  PlaceLauncher(kPlain);
-  ExpectLaunch(kPlain, L"", 0);
-  Check(!ReadWait().has_value(), "registry untouched");
-  BeginCase("run mode, other argument text");
-  ExpectLaunch(kPlain, L"/x -w500", 0);
-  Check(!ReadWait().has_value(), "registry untouched");
-}
-
-void RunModeStoredDelay() {
-  PlaceLauncher(kPlain);
-  BeginCase("run mode, Wait 1500 as REG_DWORD");
-  ResetKey();
-  StoreWait(REG_DWORD, Dword(1500).bytes);
-  ExpectLaunch(kPlain, L"", 1500);
-  BeginCase("run mode, Wait 1200 as raw bytes");
-  ResetKey();
-  StoreWait(REG_BINARY, {0xB0, 0x04, 0x00, 0x00});
-  ExpectLaunch(kPlain, L"", 1200);
-  BeginCase("run mode, Wait as text longer than 4 bytes");
-  ResetKey();
-  StoreWait(REG_SZ, {'9', 0, '0', 0, '0', 0, '0', 0, 0, 0});
-  ExpectLaunch(kPlain, L"", 0);
+// The delay -w stores in the real registry is the one run mode waits for.
+void StoredDelayRoundTrip() {
   BeginCase("run mode, delay stored by -w");
   ResetKey();
+  PlaceLauncher(kPlain);
   Outcome set = RunLauncher(kPlain, L"-w1000");
   ExpectEnded(set, 0);
   ExpectLaunch(kPlain, L"", 1000);
-}
-
-void RunModePaths() {
-  BeginCase("run mode, folder with blanks");
-  ResetKey();
-  const wchar_t path[] = L"C:\\Olm Tools Folder\\OlmInit.exe";
-  PlaceLauncher(path);
-  ExpectLaunch(path, L"", 0);
-
-  // The longest accepted: a 122-unit batch path fills the command line.
-  BeginCase("run mode, longest path");
-  std::wstring longest = L"C:\\" + std::wstring(107, L'd') + L"\\OlmInit.exe";
-  CheckEq(longest.rfind(L'.'), size_t(118), "position of the '.'");
-  PlaceLauncher(longest);
-  ExpectLaunch(longest, L"", 0);
-
-  BeginCase("run mode, one unit too long");
-  std::wstring too_long = L"C:\\" + std::wstring(108, L'd') + L"\\OlmInit.exe";
-  PlaceLauncher(too_long);
-  ExpectRefusedModuleName(too_long, L"");
 }
 
 // Batch files where a command line that lost its quotes would land.
@@ -608,43 +502,6 @@ void FolderNames() {
     PlaceLauncher(path);
     ExpectLaunch(path, L"", 0);
   }
-  // The interpreter would expand %OS% even inside quotes.
-  BeginCase("folder C:\\%OS%");
-  std::wstring path = L"C:\\%OS%\\OlmInit.exe";
-  PlaceLauncher(path);
-  ExpectRefusedModuleName(path, L"");
-}
-
-void ModuleWithoutDot() {
-  const wchar_t* const paths[] = {L"C:\\olm\\OlmInit", L"C:\\olm.dir\\OlmInit"};
-  for (const wchar_t* path : paths) {
-    PlaceLauncher(path);
-    for (const wchar_t* arguments : {L"", L"-w500"}) {
-      BeginCase("module " + Narrow(path) + " \"" + Narrow(arguments) + "\"");
-      ResetKey();
-      ExpectRefusedModuleName(path, arguments);
-      Check(!ReadWait().has_value(), "registry untouched");
-    }
-  }
-}
-
-void NoInterpreter() {
-  BeginCase("no interpreter");
-  wchar_t cmd[MAX_PATH], away[MAX_PATH];
-  GetSystemDirectoryW(cmd, MAX_PATH);
-  lstrcpyW(away, cmd);
-  lstrcatW(cmd, L"\\cmd.exe");
-  lstrcatW(away, L"\\cmd.exe.away");
-  ResetKey();
-  ClearMarks();
-  PlaceLauncher(kPlain);
-  Check(MoveFileW(cmd, away) != 0, "interpreter moved away");
-  Outcome o = RunLauncher(kPlain, L"");
-  MoveFileW(away, cmd);
-  ExpectEnded(o, -2);
-  ExpectFailureBox(o, L"Create process '\\Windows\\cmd.exe' failed!",
-                   L"OLM Init Failure");
-  Check(!Exists(kBatchRan), "batch file not run");
 }
 
 std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
@@ -689,10 +546,159 @@ void VersionResource() {
 // run_wine_tests.sh imported examples/olminit_delay.reg with regedit first.
 void RegistryFilePreset() {
   BeginCase("delay preset by the example registry file");
-  std::optional<Stored> wait = ReadWait();
-  Check(wait && *wait == Dword(500), "Wait is 500 as REG_DWORD");
+  contract::Value wait = ReadWaitValue();
+  Check(wait == contract::Value{contract::Value::kValue, REG_DWORD,
+                                {0xF4, 0x01, 0x00, 0x00}},
+        "Wait is 500 as REG_DWORD, not " + Describe(wait));
   PlaceLauncher(kPlain);
   ExpectLaunch(kPlain, L"", 500);
+}
+
+// ---- the contract table ---------------------------------------------------
+
+// Why a row cannot be put on a real Windows; empty when it can.
+std::string WhyNotOnDesktop(const contract::Row& r) {
+  const std::wstring& m = r.module;
+  bool drive = m.size() > 2 && m[1] == L':' && m[2] == L'\\';
+  if (!r.argument)
+    return "a desktop program always has argument text";
+  if (!r.argument->empty() && (*r.argument)[0] <= L' ')
+    return "the desktop's argument text begins after the blanks";
+  if (r.system == "ce5" || r.system == "ce6")
+    return "the desktop answers a path too long for the buffer its own way";
+  for (const std::string& call : r.refused)
+    if (call != "CreateProcessW")
+      return "Wine refuses no " + call.substr(0, call.find(':')) + " on demand";
+  if (r.wait && *r.wait > 3000)
+    return "a wait too long to sit out";
+  if ((m.empty() || m[0] != L'\\' || m.find(L'/') != std::wstring::npos) &&
+      !drive)
+    return "no path Windows gives a program";
+  if (m.back() == L'.')
+    return "Windows drops a file name's trailing dot";
+  if (!drive && m.size() > 110)
+    return "its length is the point, and the drive would add two units";
+  return "";
+}
+
+std::wstring OnDrive(const std::wstring& path) {
+  return path.size() > 1 && path[1] == L':' ? path : L"C:" + path;
+}
+
+// The folder as the file system spells it: the system hands the launcher its
+// own path that way (C:\windows, not C:\Windows).
+std::wstring AsOnDisk(const std::wstring& path) {
+  size_t name = path.rfind(L'\\');
+  wchar_t folder[MAX_PATH];
+  DWORD length = GetLongPathNameW(path.substr(0, name).c_str(), folder, MAX_PATH);
+  return length == 0 || length >= MAX_PATH ? path : folder + path.substr(name);
+}
+
+std::wstring Replace(std::wstring text, const std::wstring& name,
+                     const std::wstring& by) {
+  size_t at = text.find(name);
+  if (at != std::wstring::npos)
+    text.replace(at, name.size(), by);
+  return text;
+}
+
+void CreateFolders(const std::wstring& path) {
+  for (size_t at = 3; (at = path.find(L'\\', at)) != std::wstring::npos; ++at)
+    CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+}
+
+// Puts the system in the row's state, runs the launcher, and holds what the
+// desktop shows of it to the row's written-out outcome.
+// Returns why not when the system does not take the row's state.
+std::string RunRow(const contract::Table& table, const contract::Row& r) {
+  ResetKey();
+  if (r.stored.kind == contract::Value::kValue) {
+    StoreWait(r.stored.type, r.stored.bytes);
+  } else if (r.stored.kind == contract::Value::kNoValue) {
+    HKEY key;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    RegCloseKey(key);
+  }
+  // Wine ends a text value that lacks its terminator with one.
+  if (!(ReadWaitValue() == r.stored))
+    return "Wine's registry does not hold the row's Wait as given";
+  BeginCase("cases.txt:" + std::to_string(r.line) + " " + r.name);
+  std::wstring launcher = OnDrive(r.module);
+  CreateFolders(launcher);
+  Check(CopyFileW(kLauncher, launcher.c_str(), FALSE) != 0, "launcher placed");
+  ClearMarks();
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
+  std::wstring away = cmd + L".away";
+  bool refuse_start = r.Refuses("CreateProcessW");
+  if (refuse_start)
+    Check(MoveFileW(cmd.c_str(), away.c_str()) != 0, "interpreter moved away");
+  Outcome o = RunLauncher(launcher, *r.argument);
+  if (refuse_start)
+    MoveFileW(away.c_str(), cmd.c_str());
+
+  ExpectEnded(o, r.status);
+  if (!r.box) {
+    ExpectNoBox(o);
+  } else {
+    Check(r.box->style == 0x30, "a box style this runner can read");
+    ExpectFailureBox(o, r.box->text, r.box->caption);
+  }
+  if (r.start && !refuse_start) {
+    Check(WaitForFile(kRecord, 10000), "interpreter started");
+    std::vector<InterpreterStart> starts = RecordedStarts();
+    CheckEq(starts.size(), size_t(1), "interpreter starts");
+    const std::wstring& ce = r.start->command_line;
+    std::wstring batch = AsOnDisk(OnDrive(ce.substr(4, ce.size() - 5)));
+    std::wstring line =
+        Replace(Replace(table.desktop_command_line, L"{system}", system),
+                L"{batch}", batch);
+    if (!starts.empty()) {
+      CheckEq(starts[0].command_line, Utf8(line), "command line");
+      long long ms = (long long)(starts[0].ticks - o.start_ticks) / 10000;
+      long long wanted = r.wait ? *r.wait : 0;
+      Check(ms >= wanted && ms < wanted + 2500,
+            "interpreter started after " + std::to_string(ms) + " ms, wait " +
+                std::to_string(wanted));
+    }
+  } else {
+    Sleep(300);
+    Check(!Exists(kRecord), "no interpreter started");
+  }
+  contract::Value after = ReadWaitValue();
+  Check(after == r.after, "Wait afterwards: " + Describe(after) + ", want " +
+                              Describe(r.after));
+  return "";
+}
+
+void ContractRows() {
+  contract::Table table = contract::ReadTable("C:\\olm_tools\\cases.txt");
+  if (!table.error.empty()) {
+    BeginCase("contract table");
+    Check(false, table.error);
+    return;
+  }
+  std::map<std::string, std::vector<int>> not_run;
+  for (const contract::Row& r : table.rows) {
+    std::string why = WhyNotOnDesktop(r);
+    if (why.empty())
+      why = RunRow(table, r);
+    if (!why.empty())
+      not_run[why].push_back(r.line);
+  }
+  size_t skipped = 0;
+  for (const auto& [why, lines] : not_run) {
+    std::printf("  not run, %s: %zu rows (cases.txt lines", why.c_str(),
+                lines.size());
+    for (int line : lines)
+      std::printf(" %d", line);
+    std::printf(")\n");
+    skipped += lines.size();
+  }
+  std::printf("  %zu of %zu rows run here\n", table.rows.size() - skipped,
+              table.rows.size());
 }
 
 struct Group {
@@ -708,9 +714,8 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   const Group groups[] = {
-      {"set_delay", {SetDelayForms, SetDelayMalformed}},
-      {"run_mode", {RunModeNoKey, RunModeStoredDelay, RunModePaths}},
-      {"failures", {ModuleWithoutDot, NoInterpreter}},
+      {"contract", {ContractRows}},
+      {"run_mode", {StoredDelayRoundTrip}},
       {"paths", {FolderNames}},
       {"image", {VersionResource, RegistryFilePreset}},
   };
