@@ -5,6 +5,7 @@
 #define OLMINIT_TESTS_CONTRACT_CONTRACT_TABLE_H_
 
 #include <cstdint>
+#include <exception>
 #include <fstream>
 #include <optional>
 #include <string>

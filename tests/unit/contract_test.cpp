@@ -1,4 +1,5 @@
 // Every row of the contract table, one test each, on the fake platform.
+#include <cctype>
 #include <string>
 #include <vector>
 
