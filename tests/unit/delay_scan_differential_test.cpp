@@ -2,7 +2,7 @@
 // many generated texts, wherever the library's result is defined.
 //
 // Deliberate differences, left out of the comparison here and pinned down
-// in delay_switch_test.cpp instead:
+// in rows of tests/contract/cases.txt instead:
 // - numbers outside the int range: undefined behaviour for %i; the launcher
 //   takes -2147483648 to 4294967295 as 32-bit patterns and refuses the rest;
 // - "0x" or "0X" with no hex digit after it: libraries disagree (some read
