@@ -7,19 +7,31 @@
 #           (clang emits no ARM-mode COFF; BFD writes machine ARM, the SDKs
 #           write THUMB).
 #   armv7:  Compact 2013. Thumb-2 by clang and lld.
-# Both reserve the CE tools' 64 KiB of stack (CE reserves all of it in the
+#   x86:    CE 5.0 to 7, and x86-2013: Compact 2013, which loads no binary
+#           built for an earlier version. i486 code by clang and lld, the
+#           CPU the CE x86 kernels still name; WINAPI is __cdecl there.
+# All reserve the CE tools' 64 KiB of stack (CE reserves all of it in the
 # process's address space) and get subsystem 9, WINDOWS_CE_GUI, written into
-# the headers: neither linker names it.
-# Usage: build.sh armv4i|armv7 OUTPUT_EXE SOURCE...   (WINCE_BINUTILS: armv4i)
+# the headers: no linker names it.
+# Usage: build.sh armv4i|armv7|x86|x86-2013 OUTPUT_EXE SOURCE...
+#        (WINCE_BINUTILS: armv4i)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 cpu=$1 out=$2
 shift 2
 
+# The clang target, the CPU's own flags, llvm-dlltool's machine and the
+# entry's symbol (x86 prefixes C names with '_') where clang links.
 case $cpu in
-  armv4i) version=0x500 subsystem=4.10 machine=c2 ;;
-  armv7) version=0x800 subsystem=8.0 machine= ;;
+  armv4i) version=0x500 subsystem=4.10 machine=c2 target=armv7-w64-windows-gnu
+    cpuflags=() ;;
+  armv7) version=0x800 subsystem=8.0 machine= target=armv7-w64-windows-gnu
+    cpuflags=() dlltool=arm entry=OlmInitStartup ;;
+  x86|x86-2013)
+    version=0x500 subsystem=4.10 machine= target=i386-w64-windows-gnu
+    [[ $cpu == x86 ]] || version=0x800 subsystem=8.0
+    cpuflags=(-march=i486) dlltool=i386 entry=_OlmInitStartup ;;
   *) echo "build.sh: no such CPU: $cpu" >&2; exit 2 ;;
 esac
 work=$(mktemp -d)
@@ -34,7 +46,6 @@ put_bytes() {
 }
 
 headers=/usr/share/mingw-w64/include
-target=armv7-w64-windows-gnu
 cxxflags=(--target=$target -isystem "$here/include" -isystem "$headers"
   -I"$root" -DUNDER_CE=$version -D_WIN32_WCE=$version -std=c++03 -pedantic
   -fno-exceptions -fno-rtti -Wall -Wextra -Werror -Os -fomit-frame-pointer
@@ -57,8 +68,8 @@ for source in "$@"; do
     *.cpp) if [[ $cpu == armv4i ]]; then
         clang++ "${cxxflags[@]}" -S -emit-llvm "$source" -o "$name.ll"
       else
-        clang++ "${cxxflags[@]}" -ffunction-sections -fdata-sections -c \
-          "$source" -o "$name.o"
+        clang++ "${cxxflags[@]}" "${cpuflags[@]}" -ffunction-sections \
+          -fdata-sections -c "$source" -o "$name.o"
       fi ;;
     *) echo "build.sh: what is $source?" >&2; exit 2 ;;
   esac
@@ -116,9 +127,11 @@ if [[ $cpu == armv4i ]]; then
     -o "$out" "$work/program.o" "$work/thunks.o" "${objects[@]}" \
     "$work/libcoredll.a"
 else
-  llvm-dlltool -m arm -d "$here/coredll.def" -l "$work/libcoredll.a"
+  # Undecorated names: a __stdcall declaration (Name@N) finds none, and
+  # lld's fix-up to the plain name, which would link it, is off.
+  llvm-dlltool -m $dlltool -d "$here/coredll.def" -l "$work/libcoredll.a"
   clang++ --target=$target -fuse-ld=lld -nostdlib \
-    -Wl,--entry=OlmInitStartup,--subsystem,windows:$subsystem \
+    -Wl,--entry=$entry,--subsystem,windows:$subsystem,--disable-stdcall-fixup \
     -Wl,--stack,0x10000,--image-base,0x10000,--gc-sections,--fatal-warnings \
     -Wl,--no-insert-timestamp -s \
     -o "$out" "${objects[@]}" "$work/libcoredll.a"
