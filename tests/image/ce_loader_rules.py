@@ -2,7 +2,7 @@
 """What the Windows CE loaders and the image tool check of an executable,
 one row a rule, read from the headers of a CE OlmInit.exe.
 
-Usage: ce_loader_rules.py EXE armv4i|armv7
+Usage: ce_loader_rules.py EXE armv4i|armv7|x86|x86-2013
 """
 import sys
 
@@ -11,10 +11,14 @@ import pefile
 exe, cpu = sys.argv[1:3]
 pe = pefile.PE(exe)
 oh, fh = pe.OPTIONAL_HEADER, pe.FILE_HEADER
-# CE 5.0 to 7 apply base relocations of these types only; Compact 2013 adds
-# the Thumb MOV32 pair (7).
+compact2013 = cpu in ("armv7", "x86-2013")
+# CE 5.0 to 7 apply base relocations of these types only; Compact 2013 on
+# ARM adds the Thumb MOV32 pair (7), which no x86 code has.
 relocation_types = {0, 1, 2, 3, 4, 5, 9} | ({7} if cpu == "armv7" else set())
-oldest_os = 5.0 if cpu == "armv4i" else 8.0
+oldest_os = 8.0 if compact2013 else 5.0
+# The kernel loads only code for its own CPU: ARM or Thumb on CE 5.0 to 7
+# (ARMV4I), ARMNT on Compact 2013, I386 on x86.
+machines = {"armv4i": {0x1C0, 0x1C2}, "armv7": {0x1C4}}.get(cpu, {0x14C})
 subsystem = oh.MajorSubsystemVersion + oh.MinorSubsystemVersion / 100
 found = {e.type for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])
          for e in block.entries}
@@ -42,8 +46,9 @@ RULES = [
     # CE 7 and Compact 2013 in strict no-execute mode refuse images without it
     ("NX_COMPAT", oh.DllCharacteristics & 0x100 != 0),
     # newer: ERROR_OLD_WIN_VERSION; Compact 2013 loads nothing below 8.00
-    (f"subsystem version {subsystem:.2f} within {'8.00' if cpu == 'armv7' else '0'}"
-     f" to {oldest_os:.2f}", (8.0 if cpu == "armv7" else 0) <= subsystem <= oldest_os),
+    (f"subsystem version {subsystem:.2f} within {'8.00' if compact2013 else '0'}"
+     f" to {oldest_os:.2f}", (8.0 if compact2013 else 0) <= subsystem <= oldest_os),
+    (f"machine {fh.Machine:#x}, the kernel's own CPU", fh.Machine in machines),
     # the kernel rounds the reserve to 64 KiB and clamps it to 1 MiB
     ("stack reserve a multiple of 64 KiB from 64 KiB to 1 MiB",
      oh.SizeOfStackReserve % 0x10000 == 0 and 0x10000 <= oh.SizeOfStackReserve <= 0x100000),

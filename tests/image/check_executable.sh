@@ -5,16 +5,19 @@
 # its version, imports of exactly coredll.def's functions by name, the CE
 # tools' 64 KiB stack at image base 0x10000, relocations, what the CE
 # loaders check (ce_loader_rules.py), and, on a disassembly, the entry's
-# instruction set and nothing newer than the CPU. Every build: no link time
+# instruction set and nothing newer than the CPU (ARMv4T for armv4i, the 486
+# for x86). Every build: no link time
 # stamp, and a checksum that is the file's.
 # Usage: check_executable.sh EXE MACHINE          (AMD64, I386, ARM64, ARMNT)
-#        check_executable.sh EXE armv4i|armv7 COREDLL_DEF OBJDUMP
+#        check_executable.sh EXE armv4i|armv7|x86|x86-2013 COREDLL_DEF OBJDUMP
 set -euo pipefail
 exe=$1 machine=$2 ce=
 
 case $machine in
   armv4i) ce=$machine machine=THUMB subsystem='4.10' ;;
   armv7) ce=$machine machine=ARMNT subsystem='8.0' ;;
+  x86) ce=$machine machine=I386 subsystem='4.10' ;;
+  x86-2013) ce=$machine machine=I386 subsystem='8.0' ;;
 esac
 for tool in llvm-readobj ${4:-} pefile; do
   if ! command -v "$tool" >/dev/null &&
@@ -96,6 +99,13 @@ if [[ $ce == armv4i ]]; then
   check '! grep -qE "^ +[0-9a-f]+:\s+[0-9a-f]{8}\s+$newer" <<<"$code"' "no instruction newer than ARMv4T"
   check '! grep -qE "(ldr|ldm[a-z]*|pop|mov)\s+(pc,|\{[^}]*pc\})|pop\s+\{[^}]*pc\}|ldm[a-z]*\s+[a-z0-9!]+,\s*\{[^}]*pc\}" <<<"$code"' "no branch or return that loads the PC"
   check '(($(grep -cE "\sbx\s+(ip|r12)$" <<<"$code") == $(wc -w <<<"$wanted")))' "every COREDLL call enters it by bx"
+elif [[ $ce == x86* ]]; then
+  # The CE x86 kernels still name the 486: nothing of the Pentium's or
+  # later (cmov, the multi-byte nop, cmpxchg8b, rdtsc, cpuid, MMX, SSE).
+  newer='(cmov|fcmov|fu?comip?|rdtsc|rdpmc|cmpxchg8b|cpuid|sysenter|sysexit|nop[wl]|ud2|movbe|popcnt|lzcnt|tzcnt|emms)'
+  code=$("$4" -d --no-show-raw-insn "$exe" 2>&1)
+  check '! grep -qE "^ +[0-9a-f]+:\s+$newer|%[xy]?mm[0-9]" <<<"$code"' "no instruction newer than the 486"
+  check '! grep -qE "<unknown>|\(bad\)" <<<"$code"' "all of .text decodes as x86"
 else
   check '((entry % 2 == 1))' "entry in Thumb mode"
   check '! grep -qE "<unknown>|\.inst" <<<"$code"' "all of .text decodes as Thumb-2"
