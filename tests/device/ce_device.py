@@ -1,24 +1,30 @@
 #!/usr/bin/python3
-"""Runs a Windows CE OlmInit.exe's own machine code on an emulated ARM CPU,
-with a COREDLL stand-in in the system's place, through every row of the
-contract table (tests/contract/cases.txt), loaded at its preferred base and
-rebased, and for ARMV4I behind ARM and Thumb stubs alike.
+"""Runs a Windows CE OlmInit.exe's own machine code on an emulated CPU (ARM or
+x86), with a COREDLL stand-in in the system's place, through every row of
+the contract table (tests/contract/cases.txt), loaded at its preferred base
+and rebased, and for ARMV4I behind ARM and Thumb stubs alike.
 
 The stand-in answers each import as Windows CE documents it, over an
 in-memory registry, and records every call with its arguments. A case fails
 on a breach of CE's rules, a memory fault, a write to a read-only section,
 an unaligned word or halfword access (old ARM cores fault or rotate; the
 emulator does neither), a handle left open, or a stub entered in the other
-instruction set than its own (a call that does not interwork).
+instruction set than its own (a call that does not interwork). On x86, CE's
+calling convention is cdecl: each stub reads its arguments from [esp+4] on,
+answers in EAX and returns with a plain ret, leaving the arguments to the
+caller; it then overwrites their slots, which the callee owns, so a build
+that expects the callee to pop them fails at once. x86 has no alignment
+faults, so no access is held to alignment there.
 
 The launcher writes into stack memory that starts filled with a non-zero
 pattern, so a text it leaves unterminated shows.
 
-Usage: ce_device.py EXE armv4i|armv7           the contract table
-       ce_device.py EXE armv7 --show ARG...    one start per ARG, calls shown
-       ce_device.py EXE armv4i|armv7 --replay REPLAY DIR...
+Usage: ce_device.py EXE BUILD                 the contract table
+       ce_device.py EXE BUILD --show ARG...    one start per ARG, calls shown
+       ce_device.py EXE BUILD --replay REPLAY DIR...
            each fuzz input in DIR (tests/fuzz/fuzz_input.h) run on the device
            and compared with what the host's REPLAY program prints of it
+BUILD is armv4i, armv7, x86 or x86-2013.
 """
 import functools
 import os
@@ -33,6 +39,7 @@ try:
     import pefile
     import unicorn
     from unicorn import arm_const as A
+    from unicorn import x86_const as X
 except ImportError as missing:
     print(f"ce_device: {missing.name} is missing (python3-unicorn, python3-pefile)")
     sys.exit(1 if os.environ.get("CI") == "true" else 77)
@@ -44,26 +51,50 @@ KEY = "SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit"
 MODULE = "\\Windows\\OlmInit.exe"
 
 
+class Cpu:
+    """What differs between the CPUs: the emulator's model, the registers
+    of the calling convention, and the stubs' return instruction."""
+
+    def __init__(self, build):
+        self.x86 = build.startswith("x86")
+        if self.x86:
+            self.arch, self.mode, self.model = unicorn.UC_ARCH_X86, unicorn.UC_MODE_32, \
+                X.UC_CPU_X86_486
+            self.sp, self.pc, self.result = X.UC_X86_REG_ESP, X.UC_X86_REG_EIP, X.UC_X86_REG_EAX
+            self.stub_sets = (0,)
+        else:
+            self.arch, self.mode = unicorn.UC_ARCH_ARM, unicorn.UC_MODE_ARM
+            self.model = A.UC_CPU_ARM_TI925T if build == "armv4i" else A.UC_CPU_ARM_CORTEX_A9
+            self.sp, self.pc, self.result = A.UC_ARM_REG_SP, A.UC_ARM_REG_PC, A.UC_ARM_REG_R0
+            self.stub_sets = (0, 1) if build == "armv4i" else (1,)
+
+    def stub(self, thumb):
+        """What a COREDLL function ends with: bx lr in its own set, or ret."""
+        return b"\xc3" if self.x86 else b"\x70\x47" if thumb else b"\x1e\xff\x2f\xe1"
+
+
 class Coredll:
-    """The imports, each named as the API, its arguments read by the ARM
+    """The imports, each named as the API, its arguments read by the CPU's
     calling convention; a case asks for a failure by the function's name."""
 
-    def __init__(self, uc, base, registry, module, fail, flush, system):
-        self.uc, self.base, self.registry, self.module, self.fail, self.flush, self.system = (
-            uc, base, registry, module, fail, flush, system)
+    def __init__(self, uc, cpu, base, registry, module, fail, flush, system):
+        self.uc, self.cpu, self.base, self.registry, self.module = uc, cpu, base, registry, module
+        self.fail, self.flush, self.system = fail, flush, system
         self.calls, self.breaches, self.handles, self.status = [], [], {}, None
         self.boxes, self.waits, self.starts = [], [], []
         self.serial = 0x1000
 
     def arg(self, i):
-        sp = self.uc.reg_read(A.UC_ARM_REG_SP)
+        sp = self.uc.reg_read(self.cpu.sp)
+        if self.cpu.x86:  # above the return address
+            return self.word(sp + 4 + 4 * i)
         return self.uc.reg_read(A.UC_ARM_REG_R0 + i) if i < 4 else self.word(sp + 4 * i - 16)
 
     def word(self, address):
         return struct.unpack("<I", self.uc.mem_read(address, 4))[0]
 
     def put(self, address, value):  # COREDLL's own stores are words too
-        self.rule(address % 4 == 0, f"unaligned word store at {address:#x}")
+        self.rule(self.cpu.x86 or address % 4 == 0, f"unaligned word store at {address:#x}")
         self.uc.mem_write(address, struct.pack("<I", value))
 
     def text(self, address):
@@ -209,7 +240,7 @@ def parse(path):
     return pefile.PE(path)
 
 
-def load(path, cpu, thumb_stubs, case, base):
+def load(path, build, thumb_stubs, case, base):
     """Maps the executable at `base` (None: its preferred one), points its
     imports at stubs and returns the CPU ready at the entry with WinMain's
     four arguments."""
@@ -217,9 +248,10 @@ def load(path, cpu, thumb_stubs, case, base):
     base = base or pe.OPTIONAL_HEADER.ImageBase
     argument = case.get("argument")
     arguments_size = ((0 if argument is None else 2 * len(argument)) + 2 + 0xFFF) & ~0xFFF
-    model = A.UC_CPU_ARM_TI925T if cpu == "armv4i" else A.UC_CPU_ARM_CORTEX_A9
-    uc = unicorn.Uc(unicorn.UC_ARCH_ARM, unicorn.UC_MODE_ARM)
-    uc.ctl_set_cpu_model(model)
+    cpu = Cpu(build)
+    thumb_stubs = thumb_stubs and not cpu.x86
+    uc = unicorn.Uc(cpu.arch, cpu.mode)
+    uc.ctl_set_cpu_model(cpu.model)
     size = (pe.OPTIONAL_HEADER.SizeOfImage + 0xFFF) & ~0xFFF
     for address, length in ((base, size), (STUBS, 0x2000), (STACK, 0x10000),
                             (ARGS, arguments_size)):
@@ -248,7 +280,7 @@ def load(path, cpu, thumb_stubs, case, base):
                 uc.mem_write(at, struct.pack("<4H", *out))
             elif entry.type != 0:
                 sys.exit(f"ce_device: relocation type {entry.type} is not known here")
-    dll = Coredll(uc, base, case["registry"], case.get("module", MODULE),
+    dll = Coredll(uc, cpu, base, case["registry"], case.get("module", MODULE),
                   case.get("fail", ()), case.get("flush", 0), case.get("system", "ce5"))
     stubs = {}
     if not hasattr(pe, "DIRECTORY_ENTRY_IMPORT"):
@@ -256,8 +288,7 @@ def load(path, cpu, thumb_stubs, case, base):
     for library in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         for imp in library.imports:
             stub = STUBS + 8 * len(stubs)
-            # bx lr: what a COREDLL function ends with, in its own set
-            uc.mem_write(stub, b"\x70\x47" if thumb_stubs else b"\x1e\xff\x2f\xe1")
+            uc.mem_write(stub, cpu.stub(thumb_stubs))
             stubs[stub] = getattr(dll, imp.name.decode())
             uc.mem_write(imp.address - pe.OPTIONAL_HEADER.ImageBase + base,
                          struct.pack("<I", stub | thumb_stubs))
@@ -270,49 +301,62 @@ def load(path, cpu, thumb_stubs, case, base):
     uc.mem_protect(STUBS, 0x2000, unicorn.UC_PROT_READ | unicorn.UC_PROT_EXEC)
     if argument is not None:
         uc.mem_write(ARGS, (argument + "\0").encode("utf-16-le", "surrogatepass"))
-    for register, value in ((A.UC_ARM_REG_R0, base), (A.UC_ARM_REG_R1, 0),
-                            (A.UC_ARM_REG_R2, 0 if argument is None else ARGS),
-                            (A.UC_ARM_REG_R3, 5), (A.UC_ARM_REG_SP, STACK + 0x10000),
-                            (A.UC_ARM_REG_LR, HALT)):
-        uc.reg_write(register, value)
-    return uc, dll, stubs, base + pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    winmain = (base, 0, 0 if argument is None else ARGS, 5)
+    if cpu.x86:  # cdecl: the four arguments on the stack, above the return address
+        uc.mem_write(STACK + 0x10000 - 20, struct.pack("<5I", HALT, *winmain))
+        uc.reg_write(X.UC_X86_REG_ESP, STACK + 0x10000 - 20)
+    else:
+        for i, value in enumerate(winmain):
+            uc.reg_write(A.UC_ARM_REG_R0 + i, value)
+        uc.reg_write(A.UC_ARM_REG_SP, STACK + 0x10000)
+        uc.reg_write(A.UC_ARM_REG_LR, HALT)
+    return uc, cpu, dll, stubs, base + pe.OPTIONAL_HEADER.AddressOfEntryPoint
 
 
-def run(path, cpu, thumb_stubs, case, base=REBASED):
-    uc, dll, stubs, entry = load(path, cpu, thumb_stubs, case, base)
+def run(path, build, thumb_stubs, case, base=REBASED, count=None):
+    uc, cpu, dll, stubs, entry = load(path, build, thumb_stubs, case, base)
 
     def on_code(uc, address, size, _):
+        if not STUBS <= address < STUBS + 0x2000:  # only when counting
+            count[0] += 1
+            return
         function = stubs.get(address)
         if function is None:
             dll.breaches.append(f"code run inside the stand-in at {address:#x}")
             return uc.emu_stop()
-        if uc.reg_read(A.UC_ARM_REG_CPSR) >> 5 & 1 != thumb_stubs:
+        if not cpu.x86 and uc.reg_read(A.UC_ARM_REG_CPSR) >> 5 & 1 != thumb_stubs:
             dll.breaches.append(f"{function.__name__} entered in the other instruction set")
             return uc.emu_stop()
+        argc = function.__code__.co_argcount - 1
         try:
-            result = function(*[dll.arg(i) for i in range(function.__code__.co_argcount - 1)])
+            result = function(*[dll.arg(i) for i in range(argc)])
         except (TypeError, AttributeError, unicorn.UcError) as error:  # a bad pointer
             dll.breaches.append(f"{function.__name__}: {error}")
             return uc.emu_stop()
-        uc.reg_write(A.UC_ARM_REG_R0, (result or 0) & 0xFFFFFFFF)
+        uc.reg_write(cpu.result, (result or 0) & 0xFFFFFFFF)
+        if cpu.x86:  # the slots are the callee's: what the caller left there is gone
+            uc.mem_write(uc.reg_read(cpu.sp) + 4, b"\xa5" * 4 * argc)
 
     def on_access(uc, access, address, size, value, _):
-        if size in (2, 4, 8) and address % min(size, 4):
+        if not cpu.x86 and size in (2, 4, 8) and address % min(size, 4):
             dll.breaches.append(f"unaligned {size}-byte access at {address:#x}")
 
     def on_fault(uc, access, address, size, value, _):
         dll.breaches.append(f"memory fault ({access}) at {address:#x}")
         return False
 
-    uc.hook_add(unicorn.UC_HOOK_CODE, on_code, begin=STUBS, end=STUBS + 8 * len(stubs) - 1)
+    # One code hook: the stubs' range, or all code (begin > end) when the
+    # launcher's own instructions are counted.
+    begin, end = (1, 0) if count else (STUBS, STUBS + 8 * len(stubs) - 1)
+    uc.hook_add(unicorn.UC_HOOK_CODE, on_code, begin=begin, end=end)
     uc.hook_add(unicorn.UC_HOOK_MEM_READ | unicorn.UC_HOOK_MEM_WRITE, on_access)
     uc.hook_add(unicorn.UC_HOOK_MEM_INVALID, on_fault)
     try:
         uc.emu_start(entry, HALT, count=2_000_000)
     except unicorn.UcError as error:
-        dll.breaches.append(f"CPU stopped: {error} at pc {uc.reg_read(A.UC_ARM_REG_PC):#x}")
+        dll.breaches.append(f"CPU stopped: {error} at pc {uc.reg_read(cpu.pc):#x}")
     if dll.status is None and not dll.breaches:
-        returned = uc.reg_read(A.UC_ARM_REG_PC) == HALT
+        returned = uc.reg_read(cpu.pc) == HALT
         dll.breaches.append("the entry returned" if returned else "never ended the thread")
     for handle, what in dll.handles.items():
         dll.breaches.append(f"handle {handle:#x} ({what}) left open")
@@ -403,7 +447,7 @@ def outcome(dll, registry):
     return f"status {status}; boxes [{boxes} ]; waits [{waits} ]; starts [{starts} ]; Wait {wait}"
 
 
-def replay(path, cpu, program, seeds, added):
+def replay(path, build, program, seeds, added):
     inputs = sorted(os.path.join(seeds, f) for f in os.listdir(seeds))
     if os.path.isdir(added):
         inputs += sorted(os.path.join(added, f) for f in os.listdir(added))[:ADDED_CAP]
@@ -419,7 +463,7 @@ def replay(path, cpu, program, seeds, added):
             case = decode(f.read())
         device = "not an input"
         if case is not None:
-            dll = run(path, cpu, 1, case)
+            dll = run(path, build, 1, case)
             device = "; ".join(["BREACH " + b for b in dll.breaches]) or outcome(
                 dll, case["registry"])
         if device != host[name]:
@@ -430,25 +474,29 @@ def replay(path, cpu, program, seeds, added):
 
 
 def main():
-    path, cpu = sys.argv[1:3]
+    path, build = sys.argv[1:3]
     failed, cases = 0, 0
     if sys.argv[3:4] == ["--replay"]:
-        return replay(path, cpu, *sys.argv[4:7])
+        return replay(path, build, *sys.argv[4:7])
     if sys.argv[3:4] == ["--show"]:  # one start per argument, one registry
         registry = {}
         for argument in sys.argv[4:]:
-            dll = run(path, cpu, 1, {"registry": registry, "argument": argument})
+            count = [0]
+            dll = run(path, build, 1, {"registry": registry, "argument": argument},
+                      count=count)
             print(f"== OlmInit {argument}".rstrip())
             print("".join(f"   {c}\n" for c in dll.calls + [f"BREACH {b}" for b in dll.breaches])
-                  + f"   registry afterwards: Wait = {stored(registry) or 'absent'}")
+                  + f"   registry afterwards: Wait = {stored(registry) or 'absent'}\n"
+                  + f"   {count[0]} instructions of the launcher's own")
             failed += len(dll.breaches)
         return 1 if failed else 0
     rows, _ = contract.read()
-    for thumb_stubs in (0, 1) if cpu == "armv4i" else (1,):
+    cpu = Cpu(build)
+    for thumb_stubs in cpu.stub_sets:
         for base in (None, REBASED):
             for row in rows:
                 case = case_of(row)
-                dll, cases = run(path, cpu, thumb_stubs, case, base), cases + 1
+                dll, cases = run(path, build, thumb_stubs, case, base), cases + 1
                 status = dll.status - (dll.status >> 31 << 32) if dll.status is not None else None
                 problems = dll.breaches + call_rules(dll.calls, case["fail"]) + [
                     f"{what} {got!r}, wanted {want!r}" for what, got, want in (
@@ -460,7 +508,8 @@ def main():
                     if got != want]
                 if problems:
                     failed += 1
-                    print(f"FAIL [{'Thumb' if thumb_stubs else 'ARM'} COREDLL, "
+                    stubs = "x86" if cpu.x86 else "Thumb" if thumb_stubs else "ARM"
+                    print(f"FAIL [{stubs} COREDLL, "
                           f"{'rebased' if base else 'preferred base'}] cases.txt:{row['line']} "
                           f"{row['name']}: " + "; ".join(problems))
     print(f"{cases - failed} passed, {failed} failed")
