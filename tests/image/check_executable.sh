@@ -6,8 +6,8 @@
 # tools' 64 KiB stack at image base 0x10000, relocations, what the CE
 # loaders check (ce_loader_rules.py), and, on a disassembly, the entry's
 # instruction set and nothing newer than the CPU (ARMv4T for armv4i, the 486
-# for x86). Every build: no link time
-# stamp, and a checksum that is the file's.
+# for x86). Every build: no link time stamp, and a checksum that is the
+# file's.
 # Usage: check_executable.sh EXE MACHINE          (AMD64, I386, ARM64, ARMNT)
 #        check_executable.sh EXE armv4i|armv7|x86|x86-2013 COREDLL_DEF OBJDUMP
 set -euo pipefail
@@ -102,7 +102,7 @@ if [[ $ce == armv4i ]]; then
 elif [[ $ce == x86* ]]; then
   # The CE x86 kernels still name the 486: nothing of the Pentium's or
   # later (cmov, the multi-byte nop, cmpxchg8b, rdtsc, cpuid, MMX, SSE).
-  newer='(cmov|fcmov|fu?comip?|rdtsc|rdpmc|cmpxchg8b|cpuid|sysenter|sysexit|nop[wl]|ud2|movbe|popcnt|lzcnt|tzcnt|emms)'
+  newer='(cmov|fcmov|fu?comi|rdtsc|rdpmc|cmpxchg8b|cpuid|sysenter|sysexit|nop[wl]|ud2|movbe|popcnt|lzcnt|tzcnt|emms)'
   code=$("$4" -d --no-show-raw-insn "$exe" 2>&1)
   check '! grep -qE "^ +[0-9a-f]+:\s+$newer|%[xy]?mm[0-9]" <<<"$code"' "no instruction newer than the 486"
   check '! grep -qE "<unknown>|\(bad\)" <<<"$code"' "all of .text decodes as x86"
