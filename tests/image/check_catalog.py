@@ -91,7 +91,7 @@ def catalog(build, drop, seen):
 def parse_cec(text):
     """A .cec file as nested (name, [children]) blocks; atoms as strings."""
     tokens = re.findall(r"//[^\n]*|\"[^\"]*\"|'[^']*'|[(),]|[^\s(),\"']+", text)
-    stack, current, name = [], [], None
+    stack, current = [], []
     for token in tokens:
         if token.startswith("//") or token == ",":
             continue

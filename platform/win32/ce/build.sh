@@ -24,8 +24,7 @@ shift 2
 # The clang target, the CPU's own flags, llvm-dlltool's machine and the
 # entry's symbol (x86 prefixes C names with '_') where clang links.
 case $cpu in
-  armv4i) version=0x500 subsystem=4.10 machine=c2 target=armv7-w64-windows-gnu
-    cpuflags=() ;;
+  armv4i) version=0x500 subsystem=4.10 machine=c2 target=armv7-w64-windows-gnu ;;
   armv7) version=0x800 subsystem=8.0 machine= target=armv7-w64-windows-gnu
     cpuflags=() dlltool=arm entry=OlmInitStartup ;;
   x86|x86-2013)
