@@ -22,7 +22,8 @@ wince_binutils_make() {
           --without-zstd MAKEINFO=true &&
         make -j"$(nproc)" MAKEINFO=true &&
         make install MAKEINFO=true) >"$log" 2>&1; then
-    echo "wince_binutils: build failed, see $log" >&2
+    echo "wince_binutils: build failed; the end of $log:" >&2
+    tail -20 "$log" >&2
     return 1
   fi
   rm -rf "$work"

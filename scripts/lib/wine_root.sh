@@ -66,7 +66,21 @@ _root_add_i386() {
 # its programs, mounts what its tests need, and binds each DIR at its own
 # path. On failure WINE_ROOT_WHY says why.
 wine_root_enter() {
-  local binfmt=/proc/sys/fs/binfmt_misc dir
+  local dir
+  wine_root_prepare || return 1
+  if [[ $_root_arch == amd64 ]]; then
+    _root_route_x86 || return 1
+    for dir in sys dev dev/pts dev/shm; do _root_mount "$dir" --bind "/$dir" || return 1; done
+  fi
+  _root_mount proc -t proc proc || return 1
+  # A build folder inside the checkout is bound over its own view: harmless.
+  for dir in "$@"; do _root_mount "$dir" --bind "$dir" || return 1; done
+}
+
+# wine_root_prepare: lets the kernel run the root's programs and makes the
+# root when missing, without entering it (wine_root_cleanup undoes it).
+wine_root_prepare() {
+  local binfmt=/proc/sys/fs/binfmt_misc
   if [[ -n $_root_binfmt ]]; then
     if [[ ! -e $binfmt/register ]]; then
       mount -t binfmt_misc binfmt_misc "$binfmt" || return 1
@@ -80,14 +94,7 @@ wine_root_enter() {
     fi
   fi
   # debootstrap's second stage runs the root's own programs, so only now.
-  wine_root_make || return 1
-  if [[ $_root_arch == amd64 ]]; then
-    _root_route_x86 || return 1
-    for dir in sys dev dev/pts dev/shm; do _root_mount "$dir" --bind "/$dir" || return 1; done
-  fi
-  _root_mount proc -t proc proc || return 1
-  # A build folder inside the checkout is bound over its own view: harmless.
-  for dir in "$@"; do _root_mount "$dir" --bind "$dir" || return 1; done
+  wine_root_make
 }
 
 # Wine starts every 32-bit process through its preloader. Where the kernel
