@@ -41,12 +41,20 @@ _stage_show() {
   ) 9>"$STAGES/.print"
 }
 
-# prepare NAME COMMAND...: starts a preparation in the background.
+# prepare NAME [--nice N] COMMAND...: starts a preparation in the
+# background, at niceness N when given.
 prepare() {
-  local name=$1
+  local name=$1 nice=0
   shift
+  if [[ $1 == --nice ]]; then
+    nice=$2
+    shift 2
+  fi
   touch "$STAGES/$name.started"
-  _stage_run "$name" "$@" &
+  (
+    renice -n "$nice" -p "$BASHPID" >/dev/null
+    _stage_run "$name" "$@"
+  ) &
 }
 
 # _await NAME: waits for the preparation or stage NAME; its status. A
@@ -113,4 +121,23 @@ stages_end() {
   ((${#failed[@]} == 0)) || echo "failed: ${failed[*]}"
   echo "stages: $((count - ${#failed[@]})) passed, ${#failed[@]} failed"
   ((${#failed[@]} == 0))
+}
+
+# stages_stop: ends whatever the run still has going, down to the Wine
+# processes, so that a run cut short leaves nothing running; each group's
+# own trap then undoes its mounts.
+stages_stop() {
+  local pids
+  pids=$(_stages_below $$)
+  # shellcheck disable=SC2086 # one pid a word
+  [[ -z $pids ]] || kill $pids 2>/dev/null || true
+  wait || true
+}
+
+_stages_below() {
+  local child
+  for child in $(pgrep -P "$1"); do
+    echo "$child"
+    _stages_below "$child"
+  done
 }
