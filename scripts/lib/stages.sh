@@ -24,7 +24,7 @@ _stage_run() {
   _stage_done "$name" "$start" "$status"
 }
 
-# _stage_done NAME START STATUS: writes NAME.done whole, for _await to read.
+# _stage_done NAME START STATUS: writes NAME.done whole, for await_stage.
 _stage_done() {
   echo "$2 $(($(date +%s) - STAGES_T0)) $3" >"$STAGES/$1.partial"
   mv "$STAGES/$1.partial" "$STAGES/$1.done"
@@ -57,10 +57,10 @@ prepare() {
   ) &
 }
 
-# _await NAME: waits for the preparation or stage NAME; its status. A
+# await_stage NAME: waits for the preparation or stage NAME; its status. A
 # preparation never started (a run not as root makes no roots) holds nothing
 # up.
-_await() {
+await_stage() {
   while [[ ! -e $STAGES/$1.done ]]; do
     [[ -e $STAGES/$1.started ]] || return 0
     sleep 1
@@ -80,7 +80,7 @@ stage() {
     after=$2
     shift 2
   fi
-  if [[ -n $after ]] && ! _await "$after"; then
+  if [[ -n $after ]] && ! await_stage "$after"; then
     echo "its preparation $after failed; the preparation's log:" >"$STAGES/$name.log"
     cat "$STAGES/$after.log" >>"$STAGES/$name.log"
     _stage_done "$name" $(($(date +%s) - STAGES_T0)) 1
@@ -88,7 +88,7 @@ stage() {
     return 0
   fi
   _stage_run "$name" "$@"
-  if _await "$name"; then
+  if await_stage "$name"; then
     _stage_show "$name"
   else
     _stage_show "$name" FAILED
