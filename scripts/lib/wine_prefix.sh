@@ -24,6 +24,10 @@ use_wine_prefix() {
 # A display, if wanted, must be set first: Wine's desktop keeps the one it
 # started with.
 boot_wine_prefix() {
-  wine64 wineboot -i >"$WINEPREFIX.wineboot.log" 2>&1
+  if ! wine64 wineboot -i >"$WINEPREFIX.wineboot.log" 2>&1; then
+    echo "wineboot failed; the end of its log:" >&2
+    tail -20 "$WINEPREFIX.wineboot.log" >&2
+    return 1
+  fi
   wineserver -w
 }

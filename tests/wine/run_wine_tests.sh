@@ -3,6 +3,9 @@
 # prefix on a display of its own, with a recording stand-in for cmd.exe.
 # Usage: run_wine_tests.sh BUILD_DIR GROUP [x86]
 set -euo pipefail
+# A step that fails without a word of its own still says which it was.
+on_error() { echo "run_wine_tests: failed at line $1: $(sed -n "$1s/^ *//p" "$0")" >&2; }
+trap 'on_error $LINENO' ERR
 
 build=$(cd "$1" && pwd)
 group=$2
