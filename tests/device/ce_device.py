@@ -24,7 +24,9 @@ Usage: ce_device.py EXE BUILD                 the contract table
        ce_device.py EXE BUILD --replay REPLAY DIR...
            each fuzz input in DIR (tests/fuzz/fuzz_input.h) run on the device
            and compared with what the host's REPLAY program prints of it
-BUILD is armv4i, armv7, x86 or x86-2013.
+BUILD is the build's CPU (armv4i, armv7 or x86), and after a colon the
+_TGTCPU of the OS design to run it on (ARMV4I, ARMV5, ARMV6, ARMV7, x86):
+a core of that architecture (CORES). Without one, the oldest the CPU runs on.
 """
 import functools
 import os
@@ -51,20 +53,27 @@ KEY = "SOFTWARE\\OLM Controls\\OLM_2_10_0_3639\\OlmInit"
 MODULE = "\\Windows\\OlmInit.exe"
 
 
+# A core of each OS design CPU: ARMv4T, ARMv5TE, ARMv6, ARMv7-A, the 486.
+CORES = {"ARMV4I": "TI925T", "ARMV5": "926", "ARMV6": "1136", "ARMV7": "CORTEX_A9",
+         "X86": "486"}
+
+
 class Cpu:
     """What differs between the CPUs: the emulator's model, the registers
     of the calling convention, and the stubs' return instruction."""
 
     def __init__(self, build):
-        self.x86 = build.startswith("x86")
+        build, _, tgtcpu = build.partition(":")
+        tgtcpu = tgtcpu.upper() or {"armv4i": "ARMV4I", "armv7": "ARMV7"}.get(build, "X86")
+        self.x86 = build == "x86"
         if self.x86:
             self.arch, self.mode, self.model = unicorn.UC_ARCH_X86, unicorn.UC_MODE_32, \
-                X.UC_CPU_X86_486
+                getattr(X, "UC_CPU_X86_" + CORES[tgtcpu])
             self.sp, self.pc, self.result = X.UC_X86_REG_ESP, X.UC_X86_REG_EIP, X.UC_X86_REG_EAX
             self.stub_sets = (0,)
         else:
             self.arch, self.mode = unicorn.UC_ARCH_ARM, unicorn.UC_MODE_ARM
-            self.model = A.UC_CPU_ARM_TI925T if build == "armv4i" else A.UC_CPU_ARM_CORTEX_A9
+            self.model = getattr(A, "UC_CPU_ARM_" + CORES[tgtcpu])
             self.sp, self.pc, self.result = A.UC_ARM_REG_SP, A.UC_ARM_REG_PC, A.UC_ARM_REG_R0
             self.stub_sets = (0, 1) if build == "armv4i" else (1,)
 

@@ -2,23 +2,25 @@
 """What the Windows CE loaders and the image tool check of an executable,
 one row a rule, read from the headers of a CE OlmInit.exe.
 
-Usage: ce_loader_rules.py EXE armv4i|armv7|x86|x86-2013
+Usage: ce_loader_rules.py EXE CPU:UNDER_CE
+  CPU is armv4i, armv7 or x86; UNDER_CE the oldest CE the build is for:
+  0x500 (CE 5.0 to 7) or 0x800 (Compact 2013).
 """
 import sys
 
 import pefile
 
-exe, cpu = sys.argv[1:3]
+exe, (cpu, _, version) = sys.argv[1], sys.argv[2].partition(":")
 pe = pefile.PE(exe)
 oh, fh = pe.OPTIONAL_HEADER, pe.FILE_HEADER
-compact2013 = cpu in ("armv7", "x86-2013")
+compact2013 = int(version, 16) >= 0x800
 # CE 5.0 to 7 apply base relocations of these types only; Compact 2013 on
 # ARM adds the Thumb MOV32 pair (7), which no x86 code has.
-relocation_types = {0, 1, 2, 3, 4, 5, 9} | ({7} if cpu == "armv7" else set())
+relocation_types = {0, 1, 2, 3, 4, 5, 9} | ({7} if compact2013 and cpu != "x86" else set())
 oldest_os = 8.0 if compact2013 else 5.0
 # The kernel loads only code for its own CPU: ARM or Thumb on CE 5.0 to 7
-# (ARMV4I), ARMNT on Compact 2013, I386 on x86.
-machines = {"armv4i": {0x1C0, 0x1C2}, "armv7": {0x1C4}}.get(cpu, {0x14C})
+# (ARMV4I to ARMV7), ARMNT on Compact 2013, I386 on x86.
+machines = {0x14C} if cpu == "x86" else {0x1C4} if compact2013 else {0x1C0, 0x1C2}
 subsystem = oh.MajorSubsystemVersion + oh.MinorSubsystemVersion / 100
 found = {e.type for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])
          for e in block.entries}

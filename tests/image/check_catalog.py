@@ -1,27 +1,41 @@
 #!/usr/bin/python3
-"""Holds the Platform Builder catalog files of Windows CE drops to the rules
-of the archived Platform Builder pages and to the drop that carries them:
-Catalog/OlmInit.pbcxml (CE 6.0 to Compact 2013) and OlmInit.cec (CE 5.0).
-Ids and GUIDs must also be unique across all the drops named.
+"""Holds an installed Platform Builder component (3rdParty\\OlmInit) to what
+the published components share and the Platform Builder pages document:
+the subproject (.pbpxml) naming its .bib and .reg, the Catalog file
+(Catalog/*.pbcxml, CE 6.0 to Compact 2013) and the CE 5.0 Catalog's .cec,
+each in the real files' order and spelling, and every CPU an item offers
+served by an executable in that CPU's folder, which makefile.inc copies
+as $(_TGTCPU)\\OlmInit.exe. Ids and GUIDs are unique in the installation.
 
-Usage: check_catalog.py BUILD=DROP_DIR...   (BUILD: armv4i armv7 x86 x86-2013)
+Usage: check_catalog.py [--part] COMPONENT_DIR
+  --part: one build's install, which holds only its own CPUs' folders.
 """
+import glob
 import os
 import re
 import sys
 import xml.etree.ElementTree as ET
 
-# Per build: the catalog's CPU id, and the CE 5.0 .cec's CPU (None: no .cec,
-# as Compact 2013 builds serve no CE 5.0 device).
-EXPECTED = {"armv4i": ("Cpu:ARMV4I", "ARMV4I"), "armv7": ("Cpu:ARMV7", None),
-            "x86": ("Cpu:x86", "x86"), "x86-2013": ("Cpu:X86", None)}
-# The Sysgen names the pages list for what OlmInit needs: the command
-# processor and the console window.
-SYSGEN = {"SYSGEN_CMD", "SYSGEN_CONSOLE"}
-TYPES = {"General", "BspSpecific"}
 NS = "{urn:Microsoft.PlatformBuilder/Catalog}"
-ID = re.compile(r"^(Item|FileInformation):[A-Za-z0-9_]+:[A-Za-z0-9_]+(:[A-Za-z0-9_]+)?$")
-GUID = re.compile(r"^\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\}$", re.I)
+# The child order every real FileInformation and Item keeps.
+INFO_ORDER = ["Title", "Description", "Comment", "Vendor", "OSVersion", "FileVersion"]
+ITEM_ORDER = ["Title", "Description", "Comment", "HelpLink", "Type", "SysgenVariable",
+              "Variable", "SupportedCpuId", "Module", "ChooseOneGroup", "Project",
+              "Location", "Notification", "SourceCode"]
+CECINFO_ORDER = ["Name", "CECVersion", "Description", "GUID", "Vendor"]
+# The OS designs' CPUs, as the Catalog spells them, by the Catalog file's
+# OSVersion: 6.00 serves CE 6.0 and 7 (CE 7 has no ARMV4I, CE 6.0 no ARMV5 to
+# ARMV7), 8.00 Compact 2013.
+CE6 = {"Cpu:ARMV4I", "Cpu:MIPSII", "Cpu:MIPSII_FP", "Cpu:MIPSIV", "Cpu:MIPSIV_FP",
+       "Cpu:SH4", "Cpu:X86"}
+CE7 = {"Cpu:ARMV5", "Cpu:ARMV6", "Cpu:ARMV7", "Cpu:MIPSII", "Cpu:MIPSII_FP", "Cpu:X86"}
+CPU_IDS = {"6.00": CE6 | CE7, "8.00": {"Cpu:ARMV7", "Cpu:X86"}}
+CE5_CPUS = {"ARMV4I", "MIPSII", "MIPSII_FP", "MIPSIV", "MIPSIV_FP", "SH4", "x86"}
+# What OlmInit needs, as the pages name it: the command processor, the
+# console and (documented up to Compact 7) standard I/O.
+SYSGEN = {"6.00": {"SYSGEN_CMD", "SYSGEN_CONSOLE", "SYSGEN_STDIO"},
+          "8.00": {"SYSGEN_CMD", "SYSGEN_CONSOLE"}}
+GUID = re.compile(r"\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}$", re.I)
 ROOT = "$(_WINCEROOT)\\3rdParty\\OlmInit\\"
 
 failures, passed = [], 0
@@ -29,14 +43,40 @@ failures, passed = [], 0
 
 def rule(ok, what):
     global passed
-    if ok:
-        passed += 1
-    else:
+    passed += bool(ok)
+    if not ok:
         failures.append(what)
 
 
+def in_order(names, order):
+    """True when names follow order, repeats together, none unknown."""
+    ranks = [order.index(n) if n in order else -1 for n in names]
+    return -1 not in ranks and ranks == sorted(ranks)
+
+
+def served(component, cpu):
+    """The executable $(_TGTCPU)\\OlmInit.exe names; Windows paths ignore case."""
+    return any(d.lower() == cpu.lower() and os.path.isfile(os.path.join(component, d,
+               "OlmInit.exe")) for d in os.listdir(component))
+
+
+def subproject(component, path):
+    where = os.path.basename(path)
+    try:
+        root = ET.parse(path).getroot()
+    except (OSError, ET.ParseError) as error:
+        return rule(False, f"{where}: not a well-formed file ({error})")
+    rule(root.tag == "{urn:PBProject-schema}PBProject", f"{where}: a PBProject")
+    rule("SysgenDeptree" not in root.attrib, f"{where}: no SysgenDeptree")
+    for kind in ("BibFile", "RegFile"):
+        name = root.get(kind, "")
+        rule(name and os.path.isfile(os.path.join(component, name)),
+             f"{where}: {kind} {name!r} names a file beside it")
+    bib = os.path.join(component, root.get("BibFile", ""))
+    return bib_modules(bib) if os.path.isfile(bib) else set()
+
+
 def bib_modules(path):
-    """The names in the MODULES section of a .bib file."""
     names, section = set(), None
     for line in open(path, encoding="utf-8"):
         line = line.split(";")[0].strip()
@@ -47,137 +87,108 @@ def bib_modules(path):
     return names
 
 
-def catalog(build, drop, seen):
-    where = f"{build}: Catalog/OlmInit.pbcxml"
+def catalog(component, path, ids, whole):
+    where = os.path.relpath(path, component)
+    text = open(path, encoding="utf-8").read()
     try:
-        root = ET.parse(os.path.join(drop, "Catalog", "OlmInit.pbcxml")).getroot()
-    except (OSError, ET.ParseError) as error:
+        root = ET.fromstring(text.encode())
+    except ET.ParseError as error:
         return rule(False, f"{where}: not a well-formed file ({error})")
-    rule(root.tag == NS + "CatalogFile", f"{where}: root CatalogFile in {NS[1:-1]}")
+    head = re.search(r"<CatalogFile\b[^>]*>", text)
+    rule(root.tag == NS + "CatalogFile" and head and all(
+        a in head.group() for a in ("RequiredVersion=", "xmlns:xsi=", "xmlns:xsd=")),
+         f"{where}: CatalogFile with RequiredVersion, xmlns:xsi and xmlns:xsd")
     info = root.find(NS + "FileInformation")
-    rule(info is not None and all(info.findtext(NS + e) for e in ("Title", "Description",
-                                  "Vendor")), f"{where}: FileInformation with Title, "
-         "Description, Vendor")
-    items = root.findall(NS + "Item")
-    rule(len(items) == 1, f"{where}: one Item, for this build's CPU")
-    modules = bib_modules(os.path.join(drop, "olminit.bib"))
-    for element in items + ([info] if info is not None else []):
-        key = element.get("Id", "")
-        rule(ID.match(key) is not None, f"{where}: Id {key!r} of the form Item:VENDOR:NAME")
-        rule(key not in seen, f"{where}: Id {key!r} also in {seen.get(key)}")
-        seen[key] = build
-    for item in items:
-        text = {e: [x.text or "" for x in item.findall(NS + e)] for e in (
-            "Title", "Type", "Size", "ChooseOneGroup", "SupportedCpuId", "Module",
-            "Project", "SysgenVariable", "Variable")}
-        rule(text["Title"][:1] != [""] and len(text["Title"]) == 1, f"{where}: one Title")
-        rule(set(text["Type"]) <= TYPES, f"{where}: Type {text['Type']} within {sorted(TYPES)}")
-        rule(all(s.isdigit() for s in text["Size"]), f"{where}: Size {text['Size']} in bytes")
-        rule(all(re.fullmatch(r"[A-Za-z0-9_:]+", g) for g in text["ChooseOneGroup"]),
-             f"{where}: ChooseOneGroup {text['ChooseOneGroup']} a group name")
-        rule(text["SupportedCpuId"] == [EXPECTED[build][0]],
-             f"{where}: SupportedCpuId {text['SupportedCpuId']}, wanted {EXPECTED[build][0]}")
-        rule(text["Module"] and all(m.lower() in modules for m in text["Module"]),
-             f"{where}: Module {text['Module']} each in olminit.bib's MODULES")
-        projects = text["Project"]
+    names = [c.tag[len(NS):] for c in info] if info is not None else []
+    rule(in_order(names, INFO_ORDER) and {"Title", "Vendor", "OSVersion", "FileVersion"}
+         <= set(names), f"{where}: FileInformation {names} in the order {INFO_ORDER}")
+    os_version = info.findtext(NS + "OSVersion") if info is not None else None
+    rule(os_version in CPU_IDS, f"{where}: OSVersion {os_version} one of {sorted(CPU_IDS)}")
+    for element in root.iter():
+        if element.get("Id"):
+            rule(element.get("Id") not in ids, f"{where}: Id {element.get('Id')} twice")
+            ids.add(element.get("Id"))
+    for item in root.findall(NS + "Item"):
+        names = [c.tag[len(NS):] for c in item]
+        rule(in_order(names, ITEM_ORDER), f"{where}: Item children {names} in the order "
+             f"{ITEM_ORDER}")
+        rule("Type" not in names, f"{where}: no Type, as no third-party item has")
+        get = lambda tag: [c.text or "" for c in item.findall(NS + tag)]  # noqa: E731
+        cpus = get("SupportedCpuId")
+        rule(cpus and set(cpus) <= CPU_IDS.get(os_version, set()),
+             f"{where}: SupportedCpuId {cpus} within the Catalog's CPUs "
+             f"{sorted(CPU_IDS.get(os_version, []))}")
+        present = [c for c in cpus if served(component, c[4:])]
+        rule(present == cpus if whole else present, f"{where}: an executable in the "
+             f"folder of {'each' if whole else 'some'} CPU of {cpus} (found {present})")
+        rule(set(get("SysgenVariable") + get("Variable")) <= SYSGEN.get(os_version, set()),
+             f"{where}: Sysgen names within {sorted(SYSGEN.get(os_version, []))}")
+        projects = get("Project")
         rule(len(projects) == 1 and projects[0].startswith(ROOT) and os.path.isfile(
-            os.path.join(drop, projects[0][len(ROOT):])), f"{where}: Project {projects} "
-             "in the drop")
-        names = set(text["SysgenVariable"] + text["Variable"])
-        rule(names and names <= SYSGEN, f"{where}: Sysgen names {sorted(names)} within "
-             f"{sorted(SYSGEN)}")
+            os.path.join(component, projects[0][len(ROOT):])), f"{where}: Project "
+             f"{projects} in the component")
+        modules = set()
+        for project in projects:
+            if project.startswith(ROOT) and os.path.isfile(
+                    os.path.join(component, project[len(ROOT):])):
+                modules = subproject(component, os.path.join(component, project[len(ROOT):]))
+        rule(get("Module") and all(m.lower() in modules for m in get("Module")),
+             f"{where}: Module {get('Module')} each in the subproject's .bib MODULES")
+    return os_version
 
 
-def parse_cec(text):
-    """A .cec file as nested (name, [children]) blocks; atoms as strings."""
-    tokens = re.findall(r"//[^\n]*|\"[^\"]*\"|'[^']*'|[(),]|[^\s(),\"']+", text)
-    stack, current = [], []
-    for token in tokens:
-        if token.startswith("//") or token == ",":
-            continue
-        if token == "(":
-            node = (current.pop() if current and isinstance(current[-1], str) else "", [])
-            current.append(node)
-            stack.append(current)
-            current = node[1]
-        elif token == ")":
-            if not stack:
-                raise ValueError("a ')' with no '('")
-            current = stack.pop()
-        else:
-            current.append(token)
-    if stack:
-        raise ValueError("a '(' left open")
-    return current
-
-
-def blocks(nodes, name):
-    """Every block called `name` anywhere below `nodes`."""
-    for node in nodes:
-        if isinstance(node, tuple):
-            if node[0] == name:
-                yield node
-            yield from blocks(node[1], name)
-
-
-def cec(build, drop, seen):
-    where, cpu = f"{build}: OlmInit.cec", EXPECTED[build][1]
-    path = os.path.join(drop, "OlmInit.cec")
-    rule(os.path.isfile(path) == (cpu is not None),
-         f"{where}: {'present' if cpu else 'absent (no CE 5.0 device)'}")
-    if cpu is None or not os.path.isfile(path):
-        return
-    try:
-        top = parse_cec(open(path, encoding="utf-8").read())
-    except ValueError as error:
-        return rule(False, f"{where}: unbalanced parentheses ({error})")
-    names = [n[0] if isinstance(n, tuple) else n for n in top]
-    rule(names[:1] == ["CECInfo"] and names.count("CECInfo") == 1
-         and set(names[1:]) == {"ComponentType"},
-         f"{where}: CECInfo first and once, then ComponentType blocks (got {names})")
-    info = next(blocks(top, "CECInfo"), ("", []))
-    rule([v for b in blocks(info[1], "CECVersion") for v in b[1]] == ["5.00"],
-         f"{where}: CECVersion 5.00")
-    for component in blocks(top, "ComponentType"):
-        for implementation in blocks(component[1], "Implementation"):
-            methods = list(blocks(implementation[1], "BuildMethod"))
-            rule(methods and all(list(blocks(m[1], "Step")) for m in methods),
-                 f"{where}: a BuildMethod with a Step in every Implementation")
-            cpus = [c for m in methods for b in blocks(m[1], "CPU") for c in b[1]]
-            rule(cpus == [f'"{cpu}"'], f"{where}: BuildMethod CPU {cpus}, wanted \"{cpu}\"")
-    # Blocks in the documented order, each inside the one before it.
-    for outer, inner in (("ComponentType", "Implementation"), ("Implementation",
-                                                                 "BuildMethod")):
-        found = sum(1 for _ in blocks(top, inner))
-        rule(found == sum(1 for o in blocks(top, outer) for _ in blocks(o[1], inner)),
-             f"{where}: every {inner} inside a {outer}")
-    names = {b[1][0] for kind in ("Variable", "FeatureVariable") for b in blocks(top, kind)}
-    rule(names and names <= SYSGEN, f"{where}: Sysgen names {sorted(names)} within "
-         f"{sorted(SYSGEN)}")
-    for kind in ("CECInfo", "ComponentType", "Implementation", "BuildMethod"):
-        for block in blocks(top, kind):
-            guids = [g for b in block[1] if isinstance(b, tuple) and b[0] == "GUID"
-                     for g in b[1]]
-            rule(len(guids) == 1 and GUID.match(guids[0]) is not None,
-                 f"{where}: {kind} GUID {guids} well-formed")
-            # The component is one item, shared by the CE 5.0 drops; the rest is each drop's.
-            if guids and kind != "ComponentType":
-                rule(guids[0] not in seen, f"{where}: {kind} GUID {guids[0]} also in "
-                     f"{seen.get(guids[0])}")
-                seen[guids[0]] = build
+def cec(component, path, guids, whole):
+    where = os.path.basename(path)
+    text = open(path, encoding="utf-8").read()
+    rule(not re.search(r"^\s*//", text, re.M), f"{where}: no // lines, as no real one has")
+    for key, value in re.findall(r"\b(Name|Description|Vendor|Version|Date)\s*\(\s*([^)]*?)\s*\)",
+                                 text):
+        rule(re.fullmatch(r'"[^"]*"', value), f"{where}: {key} ( {value} ) quoted")
+    for value in re.findall(r"\bVariable\s*\(([^)]*)\)", text):
+        rule(re.fullmatch(r'\s*"[^"]*"\s*,\s*"[^"]*"\s*', value),
+             f"{where}: Variable ({value}) with both arguments quoted")
+    info = re.search(r"CECInfo\s*\((.*?)\n\)", text, re.S)
+    fields = re.findall(r"^\s*(\w+)\s*\(", info.group(1), re.M) if info else []
+    rule(fields == CECINFO_ORDER, f"{where}: CECInfo {fields}, wanted {CECINFO_ORDER}")
+    rule("CECVersion ( 5.00 )" in text, f"{where}: CECVersion 5.00")
+    for kind, wanted in (("ComponentType", ["MaxResolvedImpsAllowed"]),
+                         ("Implementation", ["Locale", "Date", "SizeIsCPUDependent"])):
+        for block in re.split(r"\n\s*" + kind + r"\s*\n", text)[1:]:
+            rule(all(re.search(r"\b" + w + r"\s*\(", block) for w in wanted),
+                 f"{where}: each {kind} with {wanted}")
+    cpus = re.findall(r"\bCPU\s*\(\s*([^)]*?)\s*\)", text)
+    rule(cpus and all(c.strip('"') in CE5_CPUS and c[0] == c[-1] == '"' for c in cpus),
+         f"{where}: CPU {cpus} quoted, each a CE 5.0 CPU")
+    present = [c for c in cpus if served(component, c.strip('"'))]
+    rule(present == cpus if whole else present, f"{where}: an executable in the folder "
+         f"of {'each' if whole else 'some'} CPU of {cpus}")
+    projects = re.findall(r"#SRCCODE\(\s*USER_PROJECT,\s*\"([^\"]*)\"", text)
+    rule(projects and all(p.startswith(ROOT) and os.path.isfile(os.path.join(
+        component, p[len(ROOT):])) for p in projects), f"{where}: USER_PROJECT {projects} "
+         "in the component")
+    for guid in re.findall(r"\bGUID\s*\(\s*([^)]*?)\s*\)", text):
+        rule(GUID.match(guid) and guid.upper() not in guids, f"{where}: GUID {guid} "
+             "well-formed and once")
+        guids.add(guid.upper())
 
 
 def main():
-    seen = {}
-    for argument in sys.argv[1:]:
-        build, _, drop = argument.partition("=")
-        if build not in EXPECTED:
-            sys.exit(f"check_catalog: no such build {build!r}")
-        catalog(build, drop, seen)
-        cec(build, drop, seen)
+    whole = sys.argv[1:2] != ["--part"]
+    component = sys.argv[-1]
+    ids, guids, versions = set(), set(), set()
+    catalogs = sorted(glob.glob(os.path.join(component, "Catalog", "*.pbcxml")))
+    rule(catalogs, "a Catalog file in Catalog/")
+    for path in catalogs:
+        versions.add(catalog(component, path, ids, whole))
+    cecs = sorted(glob.glob(os.path.join(component, "*.cec")))
+    # The CE 6.0 to 7 component also serves CE 5.0, whose Catalog reads .cec.
+    rule(bool(cecs) == ("6.00" in versions), f"a .cec file exactly when the component "
+         f"serves CE 5.0 (found {cecs})")
+    for path in cecs:
+        cec(component, path, guids, whole)
     for failure in failures:
         print(f"FAIL: {failure}")
-    print(f"{passed} passed, {len(failures)} failed")
+    print(f"{component}: {passed} passed, {len(failures)} failed")
     return 1 if failures else 0
 
 

@@ -1,36 +1,34 @@
 #!/usr/bin/env bash
 # Builds OlmInit.exe for Windows CE from the given sources (the .rc among
 # them), with no C runtime, importing only COREDLL.dll.
-#   armv4i: CE 5.0 to 7. ARM-mode ARMv4T code with interworking: clang reads
-#           the sources for Windows types into LLVM IR, llc lowers that for
-#           ARMv4T, and GNU binutils for arm-wince-pe assemble and link it
-#           (clang emits no ARM-mode COFF; BFD writes machine ARM, the SDKs
-#           write THUMB).
-#   armv7:  Compact 2013. Thumb-2 by clang and lld.
-#   x86:    CE 5.0 to 7, and x86-2013: Compact 2013, which loads no binary
-#           built for an earlier version. i486 code by clang and lld, the
-#           CPU the CE x86 kernels still name; WINAPI is __cdecl there.
+#   armv4i: ARM-mode ARMv4T code with interworking: clang reads the sources
+#           for Windows types into LLVM IR, llc lowers that for ARMv4T, and
+#           GNU binutils for arm-wince-pe assemble and link it (clang emits no
+#           ARM-mode COFF; BFD writes machine ARM, the SDKs write THUMB).
+#   armv7:  Thumb-2 by clang and lld.
+#   x86:    i486 code by clang and lld, the CPU the CE x86 kernels still
+#           name; WINAPI is __cdecl there.
+# The CE version (UNDER_CE) and the subsystem version come from the preset
+# (CMakePresets.json): Compact 2013 loads no binary built for an earlier one.
 # All reserve the CE tools' 64 KiB of stack (CE reserves all of it in the
 # process's address space) and get subsystem 9, WINDOWS_CE_GUI, written into
 # the headers: no linker names it.
-# Usage: build.sh armv4i|armv7|x86|x86-2013 OUTPUT_EXE SOURCE...
+# Usage: build.sh armv4i|armv7|x86 UNDER_CE SUBSYSTEM OUTPUT_EXE SOURCE...
 #        (WINCE_BINUTILS: armv4i)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
-cpu=$1 out=$2
-shift 2
+cpu=$1 version=$2 subsystem=$3 out=$4
+shift 4
 
 # The clang target, the CPU's own flags, llvm-dlltool's machine and the
 # entry's symbol (x86 prefixes C names with '_') where clang links.
 case $cpu in
-  armv4i) version=0x500 subsystem=4.10 machine=c2 target=armv7-w64-windows-gnu ;;
-  armv7) version=0x800 subsystem=8.0 machine= target=armv7-w64-windows-gnu
-    cpuflags=() dlltool=arm entry=OlmInitStartup ;;
-  x86|x86-2013)
-    version=0x500 subsystem=4.10 machine= target=i386-w64-windows-gnu
-    [[ $cpu == x86 ]] || version=0x800 subsystem=8.0
-    cpuflags=(-march=i486) dlltool=i386 entry=_OlmInitStartup ;;
+  armv4i) machine=c2 target=armv7-w64-windows-gnu ;;
+  armv7) machine= target=armv7-w64-windows-gnu cpuflags=() dlltool=arm
+    entry=OlmInitStartup ;;
+  x86) machine= target=i386-w64-windows-gnu cpuflags=(-march=i486)
+    dlltool=i386 entry=_OlmInitStartup ;;
   *) echo "build.sh: no such CPU: $cpu" >&2; exit 2 ;;
 esac
 work=$(mktemp -d)
