@@ -60,6 +60,12 @@ def served(component, cpu):
                "OlmInit.exe")) for d in os.listdir(component))
 
 
+def local(component, path):
+    """Where a $(_WINCEROOT)\\3rdParty\\OlmInit path lies in the component, if there."""
+    inside = os.path.join(component, *path[len(ROOT):].split("\\"))
+    return inside if path.startswith(ROOT) and os.path.isfile(inside) else None
+
+
 def subproject(component, path):
     where = os.path.basename(path)
     try:
@@ -123,15 +129,10 @@ def catalog(component, path, ids, whole):
              f"folder of {'each' if whole else 'some'} CPU of {cpus} (found {present})")
         rule(set(get("SysgenVariable") + get("Variable")) <= SYSGEN.get(os_version, set()),
              f"{where}: Sysgen names within {sorted(SYSGEN.get(os_version, []))}")
-        projects = get("Project")
-        rule(len(projects) == 1 and projects[0].startswith(ROOT) and os.path.isfile(
-            os.path.join(component, projects[0][len(ROOT):])), f"{where}: Project "
-             f"{projects} in the component")
-        modules = set()
-        for project in projects:
-            if project.startswith(ROOT) and os.path.isfile(
-                    os.path.join(component, project[len(ROOT):])):
-                modules = subproject(component, os.path.join(component, project[len(ROOT):]))
+        projects = [local(component, p) for p in get("Project")]
+        rule(len(projects) == 1 and projects[0], f"{where}: Project {get('Project')} in "
+             "the component")
+        modules = subproject(component, projects[0]) if projects and projects[0] else set()
         rule(get("Module") and all(m.lower() in modules for m in get("Module")),
              f"{where}: Module {get('Module')} each in the subproject's .bib MODULES")
     return os_version
@@ -163,9 +164,8 @@ def cec(component, path, guids, whole):
     rule(present == cpus if whole else present, f"{where}: an executable in the folder "
          f"of {'each' if whole else 'some'} CPU of {cpus}")
     projects = re.findall(r"#SRCCODE\(\s*USER_PROJECT,\s*\"([^\"]*)\"", text)
-    rule(projects and all(p.startswith(ROOT) and os.path.isfile(os.path.join(
-        component, p[len(ROOT):])) for p in projects), f"{where}: USER_PROJECT {projects} "
-         "in the component")
+    rule(projects and all(local(component, p) for p in projects),
+         f"{where}: USER_PROJECT {projects} in the component")
     for guid in re.findall(r"\bGUID\s*\(\s*([^)]*?)\s*\)", text):
         rule(GUID.match(guid) and guid.upper() not in guids, f"{where}: GUID {guid} "
              "well-formed and once")
